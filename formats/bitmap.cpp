@@ -1,0 +1,204 @@
+#include "bitmap.h"
+
+#include "errors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+bool Bitmap::isValidBitCount(int bitCount) {
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 24 || bitCount == 32;
+}
+
+uint64_t Bitmap::strideFor(uint32_t width, int bitCount) {
+    if (!isValidBitCount(bitCount)) return 0;
+    return ((uint64_t(width) * uint64_t(bitCount) + 31) / 32) * 4;
+}
+
+uint64_t Bitmap::matrixBytes(uint32_t width, uint32_t height, int bitCount) {
+    return strideFor(width, bitCount) * uint64_t(height);
+}
+
+Bitmap::Bitmap(const Bitmap& other)
+    : width_(other.width_),
+      height_(other.height_),
+      bitCount_(other.bitCount_),
+      stride_(other.stride_),
+      palette_(other.palette_) {
+    const uint64_t n = other.byteCount();
+    if (other.pixels_ && n) {
+        pixels_ = std::make_unique_for_overwrite<uint8_t[]>(n);
+        std::memcpy(pixels_.get(), other.pixels_.get(), n);
+    }
+}
+
+Bitmap& Bitmap::operator=(const Bitmap& other) {
+    if (this != &other) {
+        Bitmap copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+bool Bitmap::tryCreate(int width, int height, int bitCount) {
+    if (width < 0 || height < 0 || !isValidBitCount(bitCount)) return false;
+    const uint64_t stride = strideFor(uint32_t(width), bitCount);
+    const uint64_t bytes = stride * uint64_t(height);
+    if (bytes > kMaxBitmapBytes) return false;
+    std::unique_ptr<uint8_t[]> pixels;
+    if (bytes) {
+        pixels.reset(new (std::nothrow) uint8_t[bytes]);
+        if (!pixels) return false;
+        std::memset(pixels.get(), 0, bytes);
+    }
+    width_ = width;
+    height_ = height;
+    bitCount_ = bitCount;
+    stride_ = int(stride);
+    pixels_ = std::move(pixels);
+    palette_.clear();
+    return true;
+}
+
+void Bitmap::create(int width, int height, int bitCount) {
+    if (!tryCreate(width, height, bitCount)) throw PixError(QStringLiteral("Out of memory"));
+}
+
+void Bitmap::clear() { *this = Bitmap(); }
+
+QRgb Bitmap::pixelColor(int x, int y) const {
+    const uint8_t* row = scanLine(y);
+    auto fromPalette = [this](unsigned index) -> QRgb {
+        return index < palette_.size() ? palette_[index] : qRgb(0, 0, 0);
+    };
+    switch (bitCount_) {
+        case 1: return fromPalette((row[x >> 3] >> (7 - (x & 7))) & 1);
+        case 4: return fromPalette((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+        case 8: return fromPalette(row[x]);
+        case 24: return qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
+        default: return qRgb(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+    }
+}
+
+Bitmap Bitmap::toRgb24() const {
+    Bitmap out;
+    out.create(width_, height_, 24);
+    if (isEmpty()) return out;
+    if (bitCount_ == 24) {
+        std::memcpy(out.bits(), bits(), byteCount());
+        return out;
+    }
+    for (int y = 0; y < height_; ++y) {
+        uint8_t* dst = out.scanLine(y);
+        const uint8_t* src = scanLine(y);
+        if (bitCount_ == 32) {
+            for (int x = 0; x < width_; ++x) {
+                dst[3 * x] = src[4 * x];
+                dst[3 * x + 1] = src[4 * x + 1];
+                dst[3 * x + 2] = src[4 * x + 2];
+            }
+        } else {
+            for (int x = 0; x < width_; ++x) {
+                const QRgb c = pixelColor(x, y);
+                dst[3 * x] = uint8_t(qBlue(c));
+                dst[3 * x + 1] = uint8_t(qGreen(c));
+                dst[3 * x + 2] = uint8_t(qRed(c));
+            }
+        }
+    }
+    return out;
+}
+
+QImage Bitmap::toQImage() const {
+    if (isEmpty()) return QImage();
+    if (bitCount_ == 24) {
+        QImage image(bits(), width_, height_, stride_, QImage::Format_BGR888);
+        return image.copy();
+    }
+    if (bitCount_ == 32) {
+        QImage image(bits(), width_, height_, stride_, QImage::Format_RGB32);
+        return image.copy();
+    }
+    if (bitCount_ == 8) {
+        QImage image(bits(), width_, height_, stride_, QImage::Format_Indexed8);
+        QList<QRgb> table(palette_.begin(), palette_.end());
+        table.resize(256, qRgb(0, 0, 0));
+        image.setColorTable(table);
+        return image.copy();
+    }
+    return toRgb24().toQImage();
+}
+
+Bitmap Bitmap::fromQImage(const QImage& image) {
+    Bitmap out;
+    if (image.isNull()) return out;
+    const QImage rgb = image.convertToFormat(QImage::Format_BGR888);
+    out.create(rgb.width(), rgb.height(), 24);
+    const size_t rowBytes = size_t(rgb.width()) * 3;
+    for (int y = 0; y < rgb.height(); ++y) std::memcpy(out.scanLine(y), rgb.constScanLine(y), rowBytes);
+    return out;
+}
+
+bool Bitmap::operator==(const Bitmap& other) const {
+    if (width_ != other.width_ || height_ != other.height_ || bitCount_ != other.bitCount_)
+        return false;
+    if (bitCount_ <= 8 && palette_ != other.palette_) return false;
+    const size_t used = (size_t(width_) * size_t(bitCount_) + 7) / 8;
+    for (int y = 0; y < height_; ++y) {
+        if (std::memcmp(scanLine(y), other.scanLine(y), used) != 0) return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Source index of every target column, by pixel centres.
+std::vector<int> sampleIndices(int sourceSize, int targetSize) {
+    std::vector<int> index(size_t(std::max(targetSize, 0)));
+    const uint64_t num = uint64_t(sourceSize);
+    const uint64_t den = 2 * uint64_t(targetSize);
+    for (int i = 0; i < targetSize; ++i) index[i] = int(((2 * uint64_t(i) + 1) * num) / den);
+    return index;
+}
+
+}  // namespace
+
+void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, int width,
+                       int height) {
+    if (source.isEmpty() || width <= 0 || height <= 0 || target.isEmpty()) return;
+    const Bitmap* src = &source;
+    Bitmap converted;
+    if (source.bitCount() != 24) {
+        converted = source.toRgb24();
+        src = &converted;
+    }
+    const std::vector<int> xs = sampleIndices(src->width(), width);
+    const std::vector<int> ys = sampleIndices(src->height(), height);
+    const int x0 = std::max(0, -left), x1 = std::min(width, target.width() - left);
+    const int y0 = std::max(0, -top), y1 = std::min(height, target.height() - top);
+    if (x0 >= x1 || y0 >= y1) return;
+    const int targetBytes = target.bitCount() / 8;
+    for (int y = y0; y < y1; ++y) {
+        const uint8_t* s = src->scanLine(ys[y]);
+        uint8_t* d = target.scanLine(top + y) + size_t(left + x0) * targetBytes;
+        if (y > y0 && ys[y] == ys[y - 1]) {
+            // Same source row as the one above: copy the finished row.
+            const uint8_t* prev = target.scanLine(top + y - 1) + size_t(left + x0) * targetBytes;
+            std::memcpy(d, prev, size_t(x1 - x0) * targetBytes);
+            continue;
+        }
+        for (int x = x0; x < x1; ++x, d += targetBytes) {
+            const uint8_t* p = s + size_t(xs[x]) * 3;
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+        }
+    }
+}
+
+Bitmap StretchBitmap(const Bitmap& source, int targetWidth, int targetHeight) {
+    Bitmap out;
+    out.create(std::max(targetWidth, 0), std::max(targetHeight, 0), 24);
+    StretchBitmapInto(source, out, 0, 0, targetWidth, targetHeight);
+    return out;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// What the codecs may ask of the user interface. The program installs a host at start-up that
+// talks to Qt widgets; tests install one that records what was asked. formats/ never includes
+// a QtWidgets header: this is its only way to the user.
+
+#include <QString>
+
+class FormatHost {
+public:
+    virtual ~FormatHost() = default;
+    // Lets pending window messages run (a long decode keeps the windows live).
+    virtual void processMessages() = 0;
+    // Plain message box: the program's title, one OK button.
+    virtual void showMessage(const QString& text) = 0;
+    // The hourglass cursor; calls nest and are balanced by HourglassGuard.
+    virtual void beginHourglass() = 0;
+    virtual void endHourglass() = 0;
+    // GIF decoding progress, a fraction from 0 to 1 (1 hides the progress window).
+    virtual void gifProgress(double fraction) = 0;
+};
+
+// The installed host; a silent one that does nothing until the program or a test sets its own.
+FormatHost& formatHost();
+// Installs a host (not owned); nullptr restores the silent one.
+void setFormatHost(FormatHost* host);
+
+// The program-wide GIF progress hook: forwards to the installed host.
+void GifProgress(double fraction);
+
+// Shows the hourglass for its lifetime, on throw too.
+class HourglassGuard {
+public:
+    HourglassGuard() { formatHost().beginHourglass(); }
+    ~HourglassGuard() { formatHost().endHourglass(); }
+    HourglassGuard(const HourglassGuard&) = delete;
+    HourglassGuard& operator=(const HourglassGuard&) = delete;
+};
