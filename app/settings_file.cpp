@@ -171,6 +171,8 @@ bool IniFile::readBool(const QString& section, const QString& key, bool fallback
 void IniFile::writeString(const QString& section, const QString& key, const QString& value) const {
     const auto existing = readWholeFile(path_);
     if (!existing) failWrite(path_);  // never replace what could not be read
+    // The new file would replace a file the user made read-only; refuse as a direct write would.
+    if (QFileInfo::exists(path_) && !QFileInfo(path_).isWritable()) failWrite(path_);
     QByteArray bytes = *existing;
     const IniText ini(bytes);
 

@@ -8,6 +8,25 @@ QString ErrorReportText(const QString& failureText) {
     return failureText + u'.';
 }
 
+int ParseInteger(const QString& text) {
+    const QString digits = text.trimmed();
+    // QString::toInt alone would also take what the locale allows; only a sign and digits are a
+    // number here.
+    bool plain = !digits.isEmpty();
+    for (qsizetype i = 0; i < digits.size() && plain; ++i) {
+        const QChar c = digits[i];
+        plain = (c >= u'0' && c <= u'9') || (i == 0 && (c == u'-' || c == u'+'));
+    }
+    bool ok = false;
+    const int value = plain ? digits.toInt(&ok, 10) : 0;
+    if (!ok) throw PixError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+PixError RangeCheckError() {
+    return PixError(QStringLiteral("Range check error"));
+}
+
 bool RunGuarded(const std::function<void()>& body) {
     QString failure;
     try {

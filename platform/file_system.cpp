@@ -74,10 +74,7 @@ QByteArray namePart(const QByteArray& path) {
 }
 #endif
 
-}  // namespace
-
-bool ListingOrderLess(const QString& a, const QString& b) {
-    const QByteArray x = QFile::encodeName(a), y = QFile::encodeName(b);
+bool listingOrderLess(const QByteArray& x, const QByteArray& y) {
     const qsizetype common = std::min(x.size(), y.size());
     for (qsizetype i = 0; i < common; ++i) {
         const auto cx = uchar(asciiUpper(x[i])), cy = uchar(asciiUpper(y[i]));
@@ -85,6 +82,12 @@ bool ListingOrderLess(const QString& a, const QString& b) {
     }
     if (x.size() != y.size()) return x.size() < y.size();
     return x < y;
+}
+
+}  // namespace
+
+bool ListingOrderLess(const QString& a, const QString& b) {
+    return listingOrderLess(QFile::encodeName(a), QFile::encodeName(b));
 }
 
 bool MatchesWildcard(const QString& name, const QString& pattern) {
@@ -96,10 +99,12 @@ bool MatchesWildcard(const QString& name, const QString& pattern) {
 }
 
 std::vector<FolderEntry> ListFolder(const QString& pattern) {
-    const qsizetype slash = pattern.lastIndexOf(QDir::separator());
+    const qsizetype slash =
+        std::max(pattern.lastIndexOf(u'/'), pattern.lastIndexOf(QDir::separator()));
     const QString folder = slash < 0 ? QStringLiteral(".") : pattern.left(slash + 1);
     const QString namePattern = pattern.mid(slash + 1);
     std::vector<FolderEntry> out;
+    std::vector<std::pair<QByteArray, FolderEntry>> keyed;
     if (namePattern.isEmpty()) return out;
 
     const QDir dir(folder);
@@ -117,11 +122,12 @@ std::vector<FolderEntry> ListFolder(const QString& pattern) {
         e.isHidden = name.startsWith(u'.') || info.isHidden();
         e.isReadOnly = !info.isWritable();
         e.size = info.isFile() ? info.size() : 0;
-        out.push_back(std::move(e));
+        keyed.emplace_back(QFile::encodeName(name), std::move(e));
     }
-    std::sort(out.begin(), out.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return ListingOrderLess(a.name, b.name);
-    });
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return listingOrderLess(a.first, b.first); });
+    out.reserve(keyed.size());
+    for (auto& k : keyed) out.push_back(std::move(k.second));
     return out;
 }
 
@@ -150,14 +156,17 @@ bool RenameNoReplace(const QString& from, const QString& to) {
     struct stat s {
     }, d{};
     if (lstat(src.constData(), &s) != 0) return false;
-    if (src == dst) return true;
     if (lstat(dst.constData(), &d) == 0) {
-        const bool sameEntry = s.st_dev == d.st_dev && s.st_ino == d.st_ino &&
-                               folderPart(src) == folderPart(dst) &&
-                               !hasExactEntry(folderPart(dst), namePart(dst));
-        // A case change on a case-insensitive file system: the file system renames the entry.
-        if (sameEntry) return ::rename(src.constData(), dst.constData()) == 0;
-        return false;
+        if (s.st_dev != d.st_dev || s.st_ino != d.st_ino) return false;
+        const QString srcFolder = QFileInfo(QFile::decodeName(folderPart(src))).canonicalFilePath();
+        const QString dstFolder = QFileInfo(QFile::decodeName(folderPart(dst))).canonicalFilePath();
+        if (srcFolder != dstFolder) return false;
+        if (namePart(src) == namePart(dst)) return true;  // the very same entry: nothing to do
+        // A new name that no entry carries exactly reached the old entry through a
+        // case-insensitive lookup: the file system changes the case in place. Otherwise the
+        // two names are two hard links, and the new one is taken.
+        if (hasExactEntry(folderPart(dst), namePart(dst))) return false;
+        return ::rename(src.constData(), dst.constData()) == 0;
     }
 #ifdef __linux__
     if (renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)

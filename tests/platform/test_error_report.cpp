@@ -51,3 +51,21 @@ TEST(ErrorReport, GuardSurvivesAFailingBox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ErrorReport, IntegersTypedByTheUser) {
+    EXPECT_EQ(ParseInteger(" 640 "), 640);
+    EXPECT_EQ(ParseInteger("-5"), -5);
+    EXPECT_EQ(ParseInteger("+7"), 7);
+    for (const char* bad : {"", " ", "12px", "1 000", "0x10", "2147483648", "--1", "1-"}) {
+        try {
+            ParseInteger(bad);
+            ADD_FAILURE() << bad;
+        } catch (const PixError& e) {
+            EXPECT_EQ(e.text(), QString("'%1' is not a valid integer value").arg(bad));
+        }
+    }
+}
+
+}  // namespace

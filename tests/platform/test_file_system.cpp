@@ -137,6 +137,7 @@ TEST_F(FileSystemTest, RenameNeverReplaces) {
 TEST_F(FileSystemTest, RenameToTheSameNameOrAnotherCaseSucceeds) {
     write("a.jpg", "A");
     EXPECT_TRUE(RenameNoReplace(path("a.jpg"), path("a.jpg")));
+    EXPECT_TRUE(RenameNoReplace(path("a.jpg"), dir.path() + "/./a.jpg"));
     EXPECT_EQ(read("a.jpg"), "A");
 
     EXPECT_TRUE(RenameNoReplace(path("a.jpg"), path("A.JPG")));
