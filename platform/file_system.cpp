@@ -145,7 +145,7 @@ std::optional<qint64> FileSizeOf(const QString& path) {
     return info.size();
 }
 
-bool DeleteFile(const QString& path) {
+bool RemoveFile(const QString& path) {
     return QFile::remove(path);
 }
 

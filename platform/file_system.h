@@ -39,7 +39,7 @@ bool FolderExists(const QString& path);
 bool CreateFolder(const QString& path);
 // Size in bytes of the file at exactly this path (a link's target); none when absent.
 std::optional<qint64> FileSizeOf(const QString& path);
-bool DeleteFile(const QString& path);
+bool RemoveFile(const QString& path);
 
 // Renames `from` to `to` unless `to` already exists. A new name that reaches the same directory
 // entry (the same name, or a case change on a case-insensitive file system) is renamed in

@@ -261,14 +261,6 @@ TEST_F(MainWindowTest, AWorkFolderThatCannotBeCreatedWarnsAndRunsOn) {
     EXPECT_EQ(boxes.shown[1].text, "Unable to write to " + SettingsFile + ".");
 }
 
-TEST_F(MainWindowTest, ASettingsFileThatIsAFolderGivesDefaults) {
-    QDir().mkpath(settingsPath());
-    auto w = start();
-    EXPECT_TRUE(boxes.shown.empty());
-    EXPECT_TRUE(w->Radthumb->isChecked());
-    EXPECT_EQ(w->size(), QSize(457, 444));
-}
-
 TEST_F(MainWindowTest, ClickingTheSampleChoosesTheViewerAndContinues) {
     auto w = start();
     int continued = 0;

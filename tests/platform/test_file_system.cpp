@@ -113,7 +113,7 @@ TEST_F(FileSystemTest, FoldersAndSizes) {
     EXPECT_EQ(FileSizeOf(path("absent.jpg")), std::nullopt);
     EXPECT_EQ(FileSizeOf(path("child")), std::nullopt);
     EXPECT_FALSE(FolderExists(path("star*.jpg")));
-    EXPECT_TRUE(DeleteFile(path("star*.jpg")));
+    EXPECT_TRUE(RemoveFile(path("star*.jpg")));
     EXPECT_FALSE(QFile::exists(path("star*.jpg")));
 }
 
