@@ -19,13 +19,14 @@ bool isBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
 }
 
-QByteArray trimmed(const char* begin, const char* end) {
+// Views into the file's bytes: a huge file is scanned without copying its lines.
+QByteArrayView trimmed(const char* begin, const char* end) {
     while (begin < end && isBlank(*begin)) ++begin;
     while (end > begin && isBlank(end[-1])) --end;
-    return QByteArray(begin, end - begin);
+    return QByteArrayView(begin, end - begin);
 }
 
-bool sameName(const QByteArray& inFile, const QByteArray& wantedUtf8, const QString& wanted) {
+bool sameName(QByteArrayView inFile, const QByteArray& wantedUtf8, const QString& wanted) {
     if (inFile.size() == wantedUtf8.size()) {
         bool ascii = true;
         for (qsizetype i = 0; i < inFile.size() && ascii; ++i) {
@@ -37,7 +38,8 @@ bool sameName(const QByteArray& inFile, const QByteArray& wantedUtf8, const QStr
         }
         if (ascii) return true;
     }
-    return QString::fromUtf8(inFile).compare(wanted, Qt::CaseInsensitive) == 0;
+    return QString::fromUtf8(inFile.data(), inFile.size()).compare(wanted, Qt::CaseInsensitive) ==
+           0;
 }
 
 // One line of the file: [start, contentEnd) without its line end, [start, end) with it.
@@ -60,22 +62,23 @@ public:
     }
 
     // The section name of a "[name]" line; none for other lines.
-    std::optional<QByteArray> sectionName(const Line& line) const {
-        const QByteArray text = content(line);
+    std::optional<QByteArrayView> sectionName(const Line& line) const {
+        const QByteArrayView text = content(line);
         if (!text.startsWith('[')) return std::nullopt;
         const qsizetype close = text.indexOf(']');
         const qsizetype stop = close < 0 ? text.size() : close;
-        return trimmed(text.constData() + 1, text.constData() + stop);
+        return trimmed(text.data() + 1, text.data() + stop);
     }
 
     // The key of a "key=value" line; none for other lines and comments.
-    std::optional<QByteArray> keyName(const Line& line, QByteArray* value = nullptr) const {
-        const QByteArray text = content(line);
+    std::optional<QByteArrayView> keyName(const Line& line, QByteArray* value = nullptr) const {
+        const QByteArrayView text = content(line);
+        if (text.startsWith(';') || text.startsWith('[')) return std::nullopt;
         const qsizetype eq = text.indexOf('=');
-        if (eq <= 0 || text.startsWith(';') || text.startsWith('[')) return std::nullopt;
-        QByteArray key = trimmed(text.constData(), text.constData() + eq);
+        if (eq <= 0) return std::nullopt;
+        const QByteArrayView key = trimmed(text.data(), text.data() + eq);
         if (key.isEmpty()) return std::nullopt;
-        if (value) *value = trimmed(text.constData() + eq + 1, text.constData() + text.size());
+        if (value) *value = trimmed(text.data() + eq + 1, text.data() + text.size()).toByteArray();
         return key;
     }
 
@@ -96,7 +99,7 @@ public:
     }
 
 private:
-    QByteArray content(const Line& line) const {
+    QByteArrayView content(const Line& line) const {
         return trimmed(bytes_.constData() + line.start, bytes_.constData() + line.contentEnd);
     }
     const QByteArray& bytes_;
@@ -198,7 +201,7 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
             if (!ini.isBlankLine(*line)) lastFilled = *line;
         }
         if (found) {
-            const QByteArray keyAsWritten = *ini.keyName(*found);
+            const QByteArray keyAsWritten = ini.keyName(*found)->toByteArray();
             bytes.replace(found->start, found->contentEnd - found->start,
                           keyAsWritten + '=' + valueBytes);
         } else {
