@@ -272,6 +272,17 @@ void TFrmfirst::showEvent(QShowEvent* event) {
     if (!placed_) {
         placed_ = true;
         placeOnScreen();
+        // Some window managers add their frame only once the window is on screen; until then
+        // a saved outer size would be applied as the inner one and grow by the frame each run.
+        awaitingFrame_ = frameGeometry().size() == size();
+    }
+}
+
+void TFrmfirst::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && awaitingFrame_ && isActiveWindow()) {
+        awaitingFrame_ = false;
+        if (frameGeometry().size() != size()) placeOnScreen();
     }
 }
 

@@ -64,6 +64,7 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
@@ -76,6 +77,7 @@ private:
     int restoredOuterWidth_ = 0;
     int restoredOuterHeight_ = 0;
     bool placed_ = false;
+    bool awaitingFrame_ = false;
 };
 
 // The one main window while it exists.
