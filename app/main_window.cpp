@@ -6,12 +6,14 @@
 #include "platform/error_report.h"
 #include "platform/file_system.h"
 #include "platform/image_box.h"
+#include "platform/long_operation.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -260,6 +262,19 @@ void TFrmfirst::Image1Click() {
 }
 
 void TFrmfirst::closeEvent(QCloseEvent* event) {
+    if (LongOperation::running()) {
+        // A run in progress ends first; then the window closes as asked.
+        event->ignore();
+        if (!closePending_) {
+            closePending_ = true;
+            LongOperation::whenFinished([window = QPointer<TFrmfirst>(this)] {
+                if (!window) return;
+                window->closePending_ = false;
+                window->close();
+            });
+        }
+        return;
+    }
     // A settings file that cannot be written is reported, and the program still ends: the user
     // asked to leave.
     RunGuarded([this] { FormCloseQuery(); });

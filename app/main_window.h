@@ -78,6 +78,7 @@ private:
     int restoredOuterHeight_ = 0;
     bool placed_ = false;
     bool awaitingFrame_ = false;
+    bool closePending_ = false;
 };
 
 // The one main window while it exists.

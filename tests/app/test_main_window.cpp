@@ -4,6 +4,7 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/image_box.h"
+#include "platform/long_operation.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -212,6 +213,19 @@ TEST_F(MainWindowTest, OptionsThatAreNeverRestoredFallBackToThumbnails) {
         EXPECT_TRUE(w->Radthumb->isChecked()) << name;
         EXPECT_FALSE(control<QRadioButton>(*w, name)->isChecked()) << name;
     }
+}
+
+TEST_F(MainWindowTest, ACloseRequestDuringARunWaitsForItsEnd) {
+    auto w = start();
+    {
+        LongOperation run;
+        w->close();
+        w->close();
+        EXPECT_TRUE(w->isVisible());
+        EXPECT_FALSE(QFile::exists(settingsPath()));
+    }
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_TRUE(settings().startsWith("[Viewer]\nOpen=0\n"));
 }
 
 TEST_F(MainWindowTest, SavedSizeIsRestoredWhereItIsNotZero) {

@@ -1,4 +1,6 @@
+#include "platform/disabled_widgets.h"
 #include "platform/image_box.h"
+#include "platform/long_operation.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_host.h"
 
@@ -144,6 +146,29 @@ TEST(ImageBox, ClickNeedsPressAndReleaseInside) {
     send(QEvent::MouseButtonRelease, {80, 6});  // dragged off the box
     send(QEvent::MouseButtonRelease, {6, 6});   // a release without a press
     EXPECT_EQ(clicks, 1);
+}
+
+TEST(LongOperation, DisablesControlsAndDefersRequestsUntilTheOutermostRunEnds) {
+    QWidget parent;
+    auto* start = new QWidget(&parent);
+    auto* alreadyOff = new QWidget(&parent);
+    alreadyOff->setEnabled(false);
+    QStringList done;
+    {
+        LongOperation outer;
+        DisabledWidgets busy{start, alreadyOff};
+        EXPECT_FALSE(start->isEnabled());
+        {
+            LongOperation inner;
+            LongOperation::whenFinished([&] { done << "close"; });
+        }
+        EXPECT_TRUE(done.isEmpty()) << "the outer run is still going";
+    }
+    EXPECT_EQ(done, QStringList{"close"});
+    EXPECT_TRUE(start->isEnabled());
+    EXPECT_FALSE(alreadyOff->isEnabled()) << "only what the guard disabled comes back";
+    LongOperation::whenFinished([&] { done << "now"; });
+    EXPECT_EQ(done.size(), 2);
 }
 
 }  // namespace
