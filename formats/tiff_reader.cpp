@@ -232,7 +232,8 @@ void TGraphicTiff::ReadDirectory(TiffInput& input, uint32_t offset) {
             e.type = input.u16(p + 2);
             e.count = input.u32(p + 4);
             // A big-endian SHORT stands in the first two bytes of the field.
-            e.value = (!input.isLittleEndian() && e.type == 3) ? input.u16(p + 8) : input.u32(p + 8);
+            e.field = input.u32(p + 8);
+            e.value = (!input.isLittleEndian() && e.type == 3) ? input.u16(p + 8) : e.field;
             entries_.push_back(e);
         }
     }
@@ -248,8 +249,20 @@ bool TGraphicTiff::readStripTable(TiffInput& input) {
     const TiffEntry* offsets = FindEntry(TiffTag::StripOffsets);
     const uint32_t n = counts ? counts->count : 0;
     if (n == 0 || n != (offsets ? offsets->count : 0)) return true;  // no strips
+    // Writers (libtiff among them) store these arrays as SHORTs whenever the numbers fit, so
+    // the type decides the width; two SHORTs stand in the value field itself.
     auto values = [&](const TiffEntry* e) -> std::optional<std::vector<uint32_t>> {
         if (e->count == 1) return std::vector<uint32_t>{e->value};
+        if (e->type == 3 && e->count == 2) {
+            const bool le = input.isLittleEndian();
+            return std::vector<uint32_t>{le ? e->field & 0xFFFF : e->field >> 16,
+                                         le ? e->field >> 16 : e->field & 0xFFFF};
+        }
+        if (e->type == 3) {
+            const auto shorts = input.readU16Array(e->value, e->count);
+            if (!shorts) return std::nullopt;
+            return std::vector<uint32_t>(shorts->begin(), shorts->end());
+        }
         return input.readU32Array(e->value, e->count);
     };
     const auto byteCounts = values(counts);

@@ -43,6 +43,8 @@ struct TiffEntry {
     uint32_t count = 0;
     // The value field in the file's byte order; for a big-endian SHORT, its first two bytes.
     uint32_t value = 0;
+    // The whole value field as a 32-bit number in the file's byte order (two inline SHORTs).
+    uint32_t field = 0;
 };
 
 struct TiffStrip {
