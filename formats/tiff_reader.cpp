@@ -231,9 +231,11 @@ void TGraphicTiff::ReadDirectory(TiffInput& input, uint32_t offset) {
             e.tag = input.u16(p);
             e.type = input.u16(p + 2);
             e.count = input.u32(p + 4);
-            // A big-endian SHORT stands in the first two bytes of the field.
+            // A big-endian SHORT stands in the first two bytes of the field. Only when it is
+            // kept there, though: for three or more SHORTs the field is a 32-bit offset.
             e.field = input.u32(p + 8);
-            e.value = (!input.isLittleEndian() && e.type == 3) ? input.u16(p + 8) : e.field;
+            const bool isInlineShort = e.type == 3 && e.count <= 2;
+            e.value = (!input.isLittleEndian() && isInlineShort) ? input.u16(p + 8) : e.field;
             entries_.push_back(e);
         }
     }

@@ -41,7 +41,8 @@ struct TiffEntry {
     uint16_t tag = 0;
     uint16_t type = 0;
     uint32_t count = 0;
-    // The value field in the file's byte order; for a big-endian SHORT, its first two bytes.
+    // The value field in the file's byte order; for a big-endian SHORT kept in the field (one
+    // or two of them), its first two bytes; otherwise the whole field (an offset for arrays).
     uint32_t value = 0;
     // The whole value field as a 32-bit number in the file's byte order (two inline SHORTs).
     uint32_t field = 0;
