@@ -125,7 +125,11 @@ bool readStripRows(const QString& path, const TGraphicTiff& dir, int bitCount,
                 uint64_t want = std::min(neededPerRow - inRow, remaining);
                 uint32_t rowsDone = 0;
                 if (isContiguous && inRow == 0 && remaining >= neededPerRow) {
-                    rowsDone = uint32_t(std::min<uint64_t>(remaining / neededPerRow, height - y));
+                    // A block of rows at a time, small enough that the colour swap after the
+                    // read still finds it in the cache.
+                    const uint64_t chunkRows = std::max<uint64_t>(1, (16 * 1024) / neededPerRow);
+                    rowsDone = uint32_t(std::min<uint64_t>(
+                        {remaining / neededPerRow, uint64_t(height - y), chunkRows}));
                     want = rowsDone * neededPerRow;
                 } else if (inRow + want == neededPerRow) {
                     rowsDone = 1;
