@@ -6,9 +6,9 @@
 #include "formats/tiff_reader.h"
 #include "formats/tiff_writer.h"
 
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <tiffio.h>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 #include <memory>
@@ -23,8 +23,8 @@ constexpr int64_t kPixelBytes = int64_t(kWidth) * kHeight * 3;
 struct Files {
     QTemporaryDir dir;
     Bitmap bitmap;
-    QString ours;       // written by our writer
-    QString libtiffs;   // written by libtiff, one strip per 8 KB (its default)
+    QString ours;      // written by our writer
+    QString libtiffs;  // written by libtiff, one strip per 8 KB (its default)
 
     Files() {
         bitmap.create(kWidth, kHeight, 24);
@@ -78,8 +78,12 @@ void ReadOurs(benchmark::State& state, const QString& path) {
     state.SetBytesProcessed(state.iterations() * kPixelBytes);
 }
 
-void BM_ReadOurs_OwnFile(benchmark::State& state) { ReadOurs(state, files().ours); }
-void BM_ReadOurs_LibtiffFile(benchmark::State& state) { ReadOurs(state, files().libtiffs); }
+void BM_ReadOurs_OwnFile(benchmark::State& state) {
+    ReadOurs(state, files().ours);
+}
+void BM_ReadOurs_LibtiffFile(benchmark::State& state) {
+    ReadOurs(state, files().libtiffs);
+}
 
 // libtiff's general decoder: RGBA raster, then into a Bitmap as ours ends.
 void BM_ReadLibtiff_RGBAImage(benchmark::State& state) {

@@ -13,9 +13,13 @@ namespace {
 // A chain longer than this is taken as hostile; real multi-page files stay far below.
 constexpr int kMaxDirectories = 1 << 16;
 
-QString errorReadingData() { return QStringLiteral("Error reading image data"); }
+QString errorReadingData() {
+    return QStringLiteral("Error reading image data");
+}
 
-void show(const QString& text) { formatHost().showMessage(text); }
+void show(const QString& text) {
+    formatHost().showMessage(text);
+}
 
 PixError cannotOpen(const QString& path) {
     return PixError(QStringLiteral("Cannot open file %1").arg(path));
@@ -65,8 +69,8 @@ void swapRedAndBlue(uint8_t* row, uint64_t pixels) {
 // byte count over RowsPerStrip bytes long; each bitmap row takes the bytes its width needs
 // from the start of a file row. Every strip must lie inside the file and together they must
 // cover all rows before anything is allocated, so a file cannot make us read past its data.
-bool readStripRows(const QString& path, const TGraphicTiff& dir, int bitCount,
-                   uint32_t pixelBits, bool isRgb, Bitmap& target) {
+bool readStripRows(const QString& path, const TGraphicTiff& dir, int bitCount, uint32_t pixelBits,
+                   bool isRgb, Bitmap& target) {
     const uint32_t width = dir.FindEntry(TiffTag::ImageWidth)->value;
     const uint32_t height = dir.FindEntry(TiffTag::ImageLength)->value;
     const TiffEntry* rowsPerStripEntry = dir.FindEntry(TiffTag::RowsPerStrip);
@@ -450,7 +454,8 @@ bool ReadRgbImage(const QString& path, const TGraphicTiff& dir, Bitmap& bitmap) 
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
             TiffInput input(file, dir.owner().isLittleEndian());
-            if (const auto v = input.readU16Array(bps->value, 3)) bits = {(*v)[0], (*v)[1], (*v)[2]};
+            if (const auto v = input.readU16Array(bps->value, 3))
+                bits = {(*v)[0], (*v)[1], (*v)[2]};
         }
     }
     // Only one sample needs to be 8 bits: 8, 8, 16 passes, and the data is still taken as three

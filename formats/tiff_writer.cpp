@@ -98,8 +98,9 @@ Bitmap toEightBit(const Bitmap& source) {
         const uint8_t* s = source.scanLine(y);
         uint8_t* d = out.scanLine(y);
         for (int x = 0; x < source.width(); ++x) {
-            d[x] = source.bitCount() == 1 ? uint8_t((s[x >> 3] >> (7 - (x & 7))) & 1)
-                                          : uint8_t((x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4));
+            d[x] = source.bitCount() == 1
+                       ? uint8_t((s[x >> 3] >> (7 - (x & 7))) & 1)
+                       : uint8_t((x & 1) ? (s[x >> 1] & 0x0F) : (s[x >> 1] >> 4));
         }
     }
     return out;
@@ -110,7 +111,8 @@ void writePaletteTiff(const Bitmap& bitmap, TiffOutput& out) {
     const uint32_t colours = 1u << bits;
     const uint32_t height = uint32_t(bitmap.height());
     // 4-bit rows are cut to a multiple of 4 pixels, up to three right-hand columns dropped.
-    const uint32_t writtenWidth = bits == 4 ? uint32_t(bitmap.width()) & ~3u : uint32_t(bitmap.width());
+    const uint32_t writtenWidth =
+        bits == 4 ? uint32_t(bitmap.width()) & ~3u : uint32_t(bitmap.width());
     const uint32_t rowBytes = bits == 4 ? writtenWidth / 2 : writtenWidth;
 
     auto dir = TiffTemplate::paletteDirectory;
@@ -207,7 +209,9 @@ void WriteTiffToStream(const Bitmap& bitmap, QIODevice& device) {
     if (bitmap.isEmpty()) return;
     TiffOutput out(device);
     switch (bitmap.bitCount()) {
-        case 1: writePaletteTiff(toEightBit(bitmap), out); break;
+        case 1:
+            writePaletteTiff(toEightBit(bitmap), out);
+            break;
         case 4:
             if (bitmap.width() < 4) {
                 writePaletteTiff(toEightBit(bitmap), out);
@@ -215,8 +219,12 @@ void WriteTiffToStream(const Bitmap& bitmap, QIODevice& device) {
                 writePaletteTiff(bitmap, out);
             }
             break;
-        case 8: writePaletteTiff(bitmap, out); break;
-        default: writeRgbTiff(bitmap, out); break;
+        case 8:
+            writePaletteTiff(bitmap, out);
+            break;
+        default:
+            writeRgbTiff(bitmap, out);
+            break;
     }
 }
 

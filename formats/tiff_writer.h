@@ -31,7 +31,8 @@ struct TiffTemplate {
     static constexpr std::array<uint8_t, 8> header{'I', 'I', 42, 0, 8, 0, 0, 0};
     static constexpr std::array<uint32_t, 2> resolution{877, 10};
     static constexpr std::array<uint16_t, 3> rgbBitsPerSample{8, 8, 8};
-    static constexpr std::array<char, 10> software{'V', 'e', 'n', 'd', 'r', 'u', 'l', 'a', 's', 'k'};
+    static constexpr std::array<char, 10> software{'V', 'e', 'n', 'd', 'r',
+                                                   'u', 'l', 'a', 's', 'k'};
     // Values that depend on the bitmap are 0 here.
     static constexpr std::array<Entry, 15> rgbDirectory{{
         {254, 4, 1, 0},   // NewSubfileType

@@ -57,9 +57,10 @@ def generate(out):
     magick("bw.png", ["-define", "quantum:polarity=min-is-white", "-type", "Bilevel", "-depth", "1"],
            "bilevel0.tif", "bilevel 0")
     magick("grey.png", ["-depth", "4"], "grey4.tif", "grey 4")
+    magick("grey.png", ["-define", "quantum:polarity=min-is-white"], "grey0.tif", "grey, white is 0")
     magick("pal16.png", ["-type", "Palette", "-depth", "4"], "palette4.tif", "palette 4")
     save(rgb.convert("CMYK"), "cmyk.tif", "separated")
-    for src in ["rgb", "grey8", "grey4", "bilevel0", "bilevel1", "palette8", "palette4"]:
+    for src in ["rgb", "grey8", "grey4", "grey0", "bilevel0", "bilevel1", "palette8", "palette4"]:
         tiffcp(["-B", p(src + ".tif")], src + "-B.tif", src + ", big-endian")
         tiffcp(["-L", p(src + "-B.tif")], src + "-L.tif", src + ", little-endian again")
     tiffcp(["-r", "2", p("rgb.tif")], "rgb-strips.tif", "rgb, 3 strips")
