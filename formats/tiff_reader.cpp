@@ -505,11 +505,22 @@ bool ReadTiffIntoBitmap(const QString& path, Bitmap& bitmap) {
         show(QStringLiteral("<%1> is not a valid TIFF file").arg(path));
         return false;
     }
+    // A caller drops the user's action quietly when nothing decoded, trusting that the reader
+    // said why; so a file that yields nothing without any message gets one here: no image at
+    // all, or only grey pages of depths other than 1, 4 and 8 (skipped page by page silently).
+    if (file.directoryCount() == 0) {
+        show(QStringLiteral("<%1> is not a valid TIFF file").arg(path));
+        return false;
+    }
     bool anyDecoded = false;
+    bool anyShown = false;
     for (int i = 0; i < file.directoryCount(); ++i) {
         const TiffDirectoryOutcome outcome = ReadTiffDirectory(path, *file.directory(i), bitmap);
         if (outcome == TiffDirectoryOutcome::Decoded) anyDecoded = true;
+        if (outcome == TiffDirectoryOutcome::Failed || outcome == TiffDirectoryOutcome::StopLoop)
+            anyShown = true;
         if (outcome == TiffDirectoryOutcome::StopLoop) break;
     }
+    if (!anyDecoded && !anyShown) show(QStringLiteral("Error: Bits Per Sample not 4 or 8"));
     return anyDecoded;
 }
