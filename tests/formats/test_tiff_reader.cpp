@@ -349,6 +349,8 @@ struct Expectation {
 // What the reader must do with one page, judged from Pillow's view of its tags. Pages the
 // reader decodes in its own way (separate planes, a fill order of 2, extra samples) get
 // std::nullopt: their pixels are not the picture Pillow shows and are not compared.
+// Two deliberate differences are compared as such: grey is never inverted, so white-is-zero
+// grey is Pillow's negative; bilevel white-is-zero shows 0 as white, as Pillow does.
 std::optional<Expectation> expectationFor(const PillowPage& p) {
     using O = TiffDirectoryOutcome;
     if (p.photometric < 0)
