@@ -130,9 +130,10 @@ void setRate(benchmark::State& state, double pixels, size_t fileBytes) {
     state.counters["file_MB"] = double(fileBytes) / 1e6;
 }
 
-void oursDecode(benchmark::State& state, const std::vector<uint8_t>& bytes, double pixels, bool toBitmap) {
+void oursDecode(benchmark::State& state, const std::vector<uint8_t>& bytes, double pixels, bool toBitmap,
+                bool events = true) {
     EventHost host;
-    setFormatHost(&host);
+    if (events) setFormatHost(&host);
     for (auto _ : state) {
         TGifFile gif;
         ByteReader stream(bytes.data(), bytes.size());
@@ -164,12 +165,17 @@ void BM_Photo_Giflib(benchmark::State& s) { giflibDecode(s, photo(), 4000.0 * 30
 void BM_Photo_OursWithBitmap(benchmark::State& s) { oursDecode(s, photo(), 4000.0 * 3000, true); }
 void BM_Animation_Ours(benchmark::State& s) { oursDecode(s, animation(), 480.0 * 360 * 100, false); }
 void BM_Animation_Giflib(benchmark::State& s) { giflibDecode(s, animation(), 480.0 * 360 * 100); }
+// The same without any host work, to show what processing events after every row costs.
+void BM_Photo_OursSilentHost(benchmark::State& s) { oursDecode(s, photo(), 4000.0 * 3000, false, false); }
+void BM_Animation_OursSilentHost(benchmark::State& s) { oursDecode(s, animation(), 480.0 * 360 * 100, false, false); }
 
 BENCHMARK(BM_Photo_Ours)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Photo_Giflib)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Photo_OursWithBitmap)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Animation_Ours)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Animation_Giflib)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Photo_OursSilentHost)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Animation_OursSilentHost)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -32,13 +32,13 @@ namespace {
 // ---------------------------------------------------------------------------------------------
 // TBigByteArray, TByteArray2D
 
-TBigByteArray::TBigByteArray(uint64_t n) : count_(n) {
+TBigByteArray::TBigByteArray(uint64_t n, uint64_t slack) : count_(n) {
     // Refused before asking for the memory: a file may claim 65535 x 65535 pixels.
     if (n > kMaxBitmapBytes) throw ENotEnoughMemory(n);
-    if (n == 0) return;
+    if (n + slack == 0) return;
     // calloc: zeroed, and for large blocks mapped lazily, so a claim the data never fills
     // costs no resident memory.
-    bytes_.reset(static_cast<uint8_t*>(std::calloc(size_t(n), 1)));
+    bytes_.reset(static_cast<uint8_t*>(std::calloc(size_t(n + slack), 1)));
     if (!bytes_) throw ENotEnoughMemory(n);
 }
 
@@ -53,7 +53,9 @@ void TBigByteArray::set(uint64_t index, uint8_t value) {
 }
 
 TByteArray2D::TByteArray2D(uint32_t columns, uint32_t rows)
-    : columns_(columns), rows_(rows), bytes_(uint64_t(columns) * uint64_t(rows)) {}
+    : columns_(columns),
+      rows_(rows),
+      bytes_(uint64_t(columns) * uint64_t(rows), uint64_t(columns) + kStringSlack) {}
 
 TBigByteArray TByteArray2D::row(uint32_t r) const {
     if (r < 1 || r > rows_) throw EIndexOutOfBounds();
@@ -457,15 +459,162 @@ private:
 
 }  // namespace
 
-void DecodeGifPixels(TGifSubImage& image) {
-    const unsigned cs = image.lzwMinCodeSize;
-    if (cs < 2 || cs > 9) fail("Bad code Size");
+namespace {
+
+// Codes are packed least significant bit first. A code needs all its bits: data that ends inside
+// one ends decoding quietly, like running off the last sub-block. Each code is one 8-byte load
+// at its first byte, inside the buffer's zero padding.
+struct CodeReader {
+    const uint8_t* data;
+    uint64_t totalBits;
+    uint64_t bitPos = 0;
+
+    bool read(unsigned width, unsigned& code) {
+        if (bitPos + width > totalBits) return false;
+        uint64_t v;
+        std::memcpy(&v, data + (bitPos >> 3), sizeof v);
+        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+        code = unsigned(v >> (bitPos & 7)) & ((1u << width) - 1);
+        bitPos += width;
+        return true;
+    }
+};
+
+// Copies n bytes in 16-byte chunks; may write up to 15 bytes past dst + n. The source lies
+// wholly before dst, so a chunk that reads past src + n only carries bytes past the string.
+inline void copyChunks(uint8_t* dst, const uint8_t* src, unsigned n) {
+    for (unsigned i = 0; i < n; i += 16) {
+        uint8_t chunk[16];
+        std::memcpy(chunk, src + i, 16);
+        std::memcpy(dst + i, chunk, 16);
+    }
+}
+
+// The rows of a decode, each one's progress report and pending messages as it completes; the
+// row past the last fails when complete, as storing it would.
+class RowEvents {
+public:
+    explicit RowEvents(TGifSubImage& image)
+        : image_(image), height_(uint32_t(image.height())) {}
+
+    void rowDone(uint32_t r) {
+        if (height_ > 200) GifProgress(double(r + 1) / double(height_));
+        formatHost().processMessages();
+        if (r >= height_) throw EIndexOutOfBounds();  // pixels beyond the last row
+        ++image_.rowsStored;
+    }
+
+private:
+    TGifSubImage& image_;
+    const uint32_t height_;
+};
+
+// Non-interlaced images, width > 0: the matrix is one run of rows, so the output is linear and
+// every code's string is already in it, at the place the code was first written. A known code
+// is copied from there; nothing walks the prefix chain. The matrix's slack holds the row past
+// the last one and the copies' overshoot.
+void decodeLinear(TGifSubImage& image, CodeReader& in, unsigned cs) {
     const unsigned clear = 1u << cs;
     const unsigned end = clear + 1;
+    const uint64_t width = uint64_t(image.width());
+    const uint64_t height = uint64_t(image.height());
+    const uint64_t total = width * height;
+    uint8_t* const out = image.pixels.data();
+    RowEvents events(image);
 
-    TBigByteArray rowBuffer(uint64_t(image.width()));
-    image.rowsStored = 0;
-    RowSink sink(image, rowBuffer.data());
+    uint32_t position[kMaxCodes];  // where each code's string was written
+    uint16_t length[kMaxCodes];
+
+    unsigned w = cs + 1;
+    unsigned next = end + 1;
+    unsigned limit = 1u << w;
+    uint64_t cur = 0;       // output position
+    uint64_t rowEnd = width;
+    uint32_t row = 0;
+    uint64_t prevPos = 0;   // previous code's string
+    unsigned prevLen = 1;
+
+    auto define = [&] {
+        // Deferred clear: a full table stays as it stands, no entry is added.
+        if (next >= kMaxCodes) return;
+        position[next] = uint32_t(prevPos);
+        length[next] = uint16_t(prevLen + 1);
+        ++next;
+        if (next >= limit && w < 12) {
+            limit <<= 1;
+            ++w;
+        }
+    };
+    auto finish = [&] {
+        // A last row that the data leaves incomplete is not stored: clear it, and the copies'
+        // overshoot into the rows below, back to the matrix's first contents.
+        if (row < height) {
+            const uint64_t from = uint64_t(row) * width;
+            std::memset(out + from, 0, size_t(std::min(cur + 16, total) - from));
+        }
+    };
+    auto literal = [&](unsigned k) {
+        out[cur] = uint8_t(k);
+        prevPos = cur;
+        prevLen = 1;
+        ++cur;
+    };
+
+    unsigned k;
+    if (!in.read(w, k)) return finish();
+    // The table starts as a clear code leaves it: the first code that is not a clear code is
+    // handled as the first code after a clear (a code not yet defined reads as 0).
+    if (k != clear && k != end) {
+        literal(k >= next ? 0 : k);
+        if (!in.read(w, k)) return finish();
+    }
+    while (k != end) {
+        if (k < clear) {
+            define();
+            literal(k);
+        } else if (k == clear) {
+            w = cs + 1;
+            next = end + 1;
+            limit = 1u << w;
+            do {
+                if (!in.read(w, k)) return finish();
+            } while (k == clear);
+            if (k == end) fail("Bad code");
+            literal(k >= next ? 0 : k);
+        } else if (k < next) {
+            const unsigned len = length[k];
+            define();
+            copyChunks(out + cur, out + position[k], len);
+            prevPos = cur;
+            prevLen = len;
+            cur += len;
+        } else if (k == next) {
+            // The code being defined: the previous string and its own first byte.
+            define();
+            copyChunks(out + cur, out + prevPos, prevLen);
+            out[cur + prevLen] = out[prevPos];
+            prevPos = cur;
+            prevLen += 1;
+            cur += prevLen;
+        } else {
+            fail("Bad code");
+        }
+        while (cur >= rowEnd) {
+            events.rowDone(row);
+            ++row;
+            rowEnd += width;
+        }
+        if (!in.read(w, k)) break;
+    }
+    finish();
+}
+
+// Interlaced images (and width 0): strings are written back to front along the prefix chain
+// into the current row, through the stack when they cross its end.
+void decodeThroughRows(TGifSubImage& image, CodeReader& in, unsigned cs, uint8_t* rowBuffer) {
+    const unsigned clear = 1u << cs;
+    const unsigned end = clear + 1;
+    RowSink sink(image, rowBuffer);
     const uint32_t width = sink.width();
 
     LzwTables t;
@@ -476,36 +625,14 @@ void DecodeGifPixels(TGifSubImage& image) {
         t.length[c] = 1;
     }
 
-    // The byte supply: an image without any data sub-block fails here.
-    image.compressed.reset();
-    const uint8_t* const data = image.compressed.bytes();
-    const uint64_t totalBits = uint64_t(image.compressed.totalLength()) * 8;
-    uint64_t bitPos = 0;
-
     unsigned w = cs + 1;
-    unsigned next = end + 1;  // N, the next free code
+    unsigned next = end + 1;   // N, the next free code
     unsigned limit = 1u << w;  // L
     unsigned prev = 0;         // P
 
-    // Codes are packed least significant bit first. A code needs all its bits: data that ends
-    // inside one ends decoding quietly (like running off the last sub-block). The
-    // load reads 8 bytes at the code's first byte, inside the buffer's zero padding.
-    auto readCode = [&](unsigned& code) -> bool {
-        if (bitPos + w > totalBits) return false;
-        uint64_t v;
-        std::memcpy(&v, data + (bitPos >> 3), sizeof v);
-        if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
-        code = unsigned(v >> (bitPos & 7)) & ((1u << w) - 1);
-        bitPos += w;
-        return true;
-    };
-
-    // Writes code's string (len bytes) at the current column, back to front along the prefix
-    // chain; a string that crosses the end of the row goes through the stack.
     auto output = [&](unsigned code, unsigned len) {
-        uint8_t* p;
         const bool inRow = len <= width - sink.column;
-        p = inRow ? sink.row() + sink.column : t.stack;
+        uint8_t* p = inRow ? sink.row() + sink.column : t.stack;
         unsigned c = code;
         for (unsigned i = len - 1; i > 0; --i) {
             p[i] = t.suffix[c];
@@ -535,20 +662,12 @@ void DecodeGifPixels(TGifSubImage& image) {
     };
 
     unsigned k;
-    if (!readCode(k)) {
-        sink.finish();
-        return;
-    }
-    // The table starts as a clear code leaves it: the first code that is not a clear code is
-    // handled as the first code after a clear.
+    if (!in.read(w, k)) return sink.finish();
     if (k != clear && k != end) {
         if (k >= next) k = 0;
         prev = k;
         output(k, 1);
-        if (!readCode(k)) {
-            sink.finish();
-            return;
-        }
+        if (!in.read(w, k)) return sink.finish();
     }
     while (k != end) {
         if (k == clear) {
@@ -556,10 +675,7 @@ void DecodeGifPixels(TGifSubImage& image) {
             next = end + 1;
             limit = 1u << w;
             do {
-                if (!readCode(k)) {
-                    sink.finish();
-                    return;
-                }
+                if (!in.read(w, k)) return sink.finish();
             } while (k == clear);
             if (k == end) fail("Bad code");
             if (k >= next) k = 0;
@@ -577,9 +693,28 @@ void DecodeGifPixels(TGifSubImage& image) {
         } else {
             fail("Bad code");
         }
-        if (!readCode(k)) break;
+        if (!in.read(w, k)) break;
     }
     sink.finish();
+}
+
+}  // namespace
+
+void DecodeGifPixels(TGifSubImage& image) {
+    const unsigned cs = image.lzwMinCodeSize;
+    if (cs < 2 || cs > 9) fail("Bad code Size");
+
+    TBigByteArray rowBuffer(uint64_t(image.width()));
+    image.rowsStored = 0;
+
+    // The byte supply: an image without any data sub-block fails here.
+    image.compressed.reset();
+    CodeReader in{image.compressed.bytes(), uint64_t(image.compressed.totalLength()) * 8};
+
+    if (!image.interlaced && image.width() > 0)
+        decodeLinear(image, in, cs);
+    else
+        decodeThroughRows(image, in, cs, rowBuffer.data());
 }
 
 // ---------------------------------------------------------------------------------------------

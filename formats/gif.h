@@ -70,8 +70,9 @@ class TBigByteArray {
 public:
     TBigByteArray() = default;
     // Throws ENotEnoughMemory when n exceeds kMaxBitmapBytes (1 GiB) or the memory is short;
-    // never lets the allocation itself end the process.
-    explicit TBigByteArray(uint64_t n);
+    // never lets the allocation itself end the process. slack zeroed bytes follow the n bytes
+    // (outside the indexes; the LZW decoder writes whole strings and 16-byte chunks there).
+    explicit TBigByteArray(uint64_t n, uint64_t slack = 0);
 
     uint64_t count() const { return count_; }
     // 1-based; outside 1..n throws EIndexOutOfBounds.
@@ -94,7 +95,10 @@ class TByteArray2D {
 public:
     TByteArray2D() = default;
     // Throws ENotEnoughMemory for a matrix over 1 GiB (checked in 64 bits, before allocating).
+    // kSlack bytes follow the last row: room for the row past the last one and a string.
     TByteArray2D(uint32_t columns, uint32_t rows);
+    uint64_t slack() const { return uint64_t(columns_) + kStringSlack; }
+    static constexpr uint64_t kStringSlack = 4096 + 64;
 
     uint32_t columns() const { return columns_; }
     uint32_t rows() const { return rows_; }
