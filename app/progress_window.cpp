@@ -1,10 +1,10 @@
 #include "progress_window.h"
 
 #include <QCoreApplication>
-#include <algorithm>
 #include <QPainter>
 #include <QPointer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -20,7 +20,9 @@ void TGauge::setProgress(int percent) {
     update();
 }
 
-QString TGauge::text() const { return QStringLiteral("%1%").arg(progress_); }
+QString TGauge::text() const {
+    return QStringLiteral("%1%").arg(progress_);
+}
 
 QPointF TGauge::needleEnd(const QSize& size, int percent) {
     const double angle = percent / 100.0 * std::numbers::pi;
@@ -68,7 +70,9 @@ QPointer<TProgressForm> form;
 
 }  // namespace
 
-TProgressForm* ProgressForm() { return form.data(); }
+TProgressForm* ProgressForm() {
+    return form.data();
+}
 
 void ShowGifProgress(double fraction) {
     if (!form) {
@@ -87,4 +91,6 @@ void ShowGifProgress(double fraction) {
     QCoreApplication::processEvents();
 }
 
-void DestroyProgressForm() { delete form.data(); }
+void DestroyProgressForm() {
+    delete form.data();
+}

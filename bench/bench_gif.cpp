@@ -10,10 +10,10 @@
 #include "formats/gif.h"
 #include "formats/host.h"
 
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <benchmark/benchmark.h>
 #include <gif_lib.h>
+#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cmath>
 #include <cstring>
@@ -60,7 +60,9 @@ std::vector<GifColorType> cubePalette() {
     int i = 0;
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 7; ++g)
-            for (int b = 0; b < 6; ++b) p[size_t(i++)] = {GifByteType(r * 51), GifByteType(g * 255 / 6), GifByteType(b * 51)};
+            for (int b = 0; b < 6; ++b)
+                p[size_t(i++)] = {GifByteType(r * 51), GifByteType(g * 255 / 6),
+                                  GifByteType(b * 51)};
     return p;
 }
 
@@ -75,13 +77,13 @@ std::vector<uint8_t> ditheredPicture(int w, int h, double phase) {
         std::fill(nxt, nxt + size_t(w + 2) * 3, 0.f);
         for (int x = 0; x < w; ++x) {
             const double u = double(x) / w, v = double(y) / h;
-            const double rgb[3] = {
-                127.5 + 127.5 * std::sin(6.0 * u + 2.0 * v + phase),
-                127.5 + 127.5 * std::sin(4.0 * v - 3.0 * u * v + 1.3 * phase),
-                127.5 + 127.5 * std::cos(9.0 * u * u + 5.0 * v + 0.7 * phase)};
+            const double rgb[3] = {127.5 + 127.5 * std::sin(6.0 * u + 2.0 * v + phase),
+                                   127.5 + 127.5 * std::sin(4.0 * v - 3.0 * u * v + 1.3 * phase),
+                                   127.5 + 127.5 * std::cos(9.0 * u * u + 5.0 * v + 0.7 * phase)};
             int q[3];
             for (int c = 0; c < 3; ++c) {
-                const double want = std::clamp(rgb[c] + cur[size_t(x + 1) * 3 + size_t(c)], 0.0, 255.0);
+                const double want =
+                    std::clamp(rgb[c] + cur[size_t(x + 1) * 3 + size_t(c)], 0.0, 255.0);
                 const double step = 255.0 / (levels[c] - 1);
                 q[c] = int(std::lround(want / step));
                 const float e = float(want - q[c] * step);
@@ -126,12 +128,13 @@ const std::vector<uint8_t>& animation() {
 }
 
 void setRate(benchmark::State& state, double pixels, size_t fileBytes) {
-    state.counters["MP/s"] = benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["MP/s"] =
+        benchmark::Counter(pixels / 1e6, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["file_MB"] = double(fileBytes) / 1e6;
 }
 
-void oursDecode(benchmark::State& state, const std::vector<uint8_t>& bytes, double pixels, bool toBitmap,
-                bool events = true) {
+void oursDecode(benchmark::State& state, const std::vector<uint8_t>& bytes, double pixels,
+                bool toBitmap, bool events = true) {
     EventHost host;
     if (events) setFormatHost(&host);
     for (auto _ : state) {
@@ -160,14 +163,28 @@ void giflibDecode(benchmark::State& state, const std::vector<uint8_t>& bytes, do
     setRate(state, pixels, bytes.size());
 }
 
-void BM_Photo_Ours(benchmark::State& s) { oursDecode(s, photo(), 4000.0 * 3000, false); }
-void BM_Photo_Giflib(benchmark::State& s) { giflibDecode(s, photo(), 4000.0 * 3000); }
-void BM_Photo_OursWithBitmap(benchmark::State& s) { oursDecode(s, photo(), 4000.0 * 3000, true); }
-void BM_Animation_Ours(benchmark::State& s) { oursDecode(s, animation(), 480.0 * 360 * 100, false); }
-void BM_Animation_Giflib(benchmark::State& s) { giflibDecode(s, animation(), 480.0 * 360 * 100); }
+void BM_Photo_Ours(benchmark::State& s) {
+    oursDecode(s, photo(), 4000.0 * 3000, false);
+}
+void BM_Photo_Giflib(benchmark::State& s) {
+    giflibDecode(s, photo(), 4000.0 * 3000);
+}
+void BM_Photo_OursWithBitmap(benchmark::State& s) {
+    oursDecode(s, photo(), 4000.0 * 3000, true);
+}
+void BM_Animation_Ours(benchmark::State& s) {
+    oursDecode(s, animation(), 480.0 * 360 * 100, false);
+}
+void BM_Animation_Giflib(benchmark::State& s) {
+    giflibDecode(s, animation(), 480.0 * 360 * 100);
+}
 // The same without any host work, to show what processing events after every row costs.
-void BM_Photo_OursSilentHost(benchmark::State& s) { oursDecode(s, photo(), 4000.0 * 3000, false, false); }
-void BM_Animation_OursSilentHost(benchmark::State& s) { oursDecode(s, animation(), 480.0 * 360 * 100, false, false); }
+void BM_Photo_OursSilentHost(benchmark::State& s) {
+    oursDecode(s, photo(), 4000.0 * 3000, false, false);
+}
+void BM_Animation_OursSilentHost(benchmark::State& s) {
+    oursDecode(s, animation(), 480.0 * 360 * 100, false, false);
+}
 
 BENCHMARK(BM_Photo_Ours)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Photo_Giflib)->Unit(benchmark::kMillisecond)->UseRealTime();

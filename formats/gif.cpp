@@ -25,7 +25,9 @@ EListIndexError::EListIndexError(qint64 index)
 
 namespace {
 
-[[noreturn]] void fail(const char* text) { throw EGifException(QString::fromLatin1(text)); }
+[[noreturn]] void fail(const char* text) {
+    throw EGifException(QString::fromLatin1(text));
+}
 
 }  // namespace
 
@@ -75,7 +77,9 @@ void TByteArray2D::setRow(uint32_t r, const TBigByteArray& row) {
 
 TByteBuffer::TByteBuffer() : bytes_(kPadding, 0) {}
 
-void TByteBuffer::reserve(size_t totalBytes) { bytes_.reserve(totalBytes + kPadding); }
+void TByteBuffer::reserve(size_t totalBytes) {
+    bytes_.reserve(totalBytes + kPadding);
+}
 
 void TByteBuffer::addSubBlock(const uint8_t* bytes, size_t count) {
     bytes_.resize(length_ + count + kPadding);
@@ -112,9 +116,9 @@ uint8_t TByteBuffer::nextByte() {
 
 TColorTable::TColorTable(int size) {
     static constexpr TGifRgb kStandard16[16] = {
-        {0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0},   {0, 0, 128},    {128, 0, 128},
-        {0, 128, 128}, {128, 128, 128}, {192, 192, 192}, {255, 0, 0}, {0, 255, 0},    {255, 255, 0},
-        {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+        {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+        {0, 128, 128}, {128, 128, 128}, {192, 192, 192}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+        {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
     if (size == 0 || size == 2) {
         entries[1] = {255, 255, 255};
     } else if (size == 16) {
@@ -137,10 +141,11 @@ void TExtensionList::clear() {
     while (!items_.empty()) items_.pop_back();
 }
 
-TGifSubImage::TGifSubImage(TGifFile* owner_, int colorCount) : owner(owner_), localTable(colorCount) {
+TGifSubImage::TGifSubImage(TGifFile* owner_, int colorCount)
+    : owner(owner_), localTable(colorCount) {
     if (colorCount < 2 || colorCount > 256 || !std::has_single_bit(unsigned(colorCount))) {
-        throw EGifException(QStringLiteral("Number of colors (%1) wrong; must be a power of 2")
-                                .arg(colorCount));
+        throw EGifException(
+            QStringLiteral("Number of colors (%1) wrong; must be a power of 2").arg(colorCount));
     }
 }
 
@@ -191,15 +196,20 @@ size_t readUpTo(ByteReader& r, uint8_t* out, size_t count) {
 }
 
 // A byte, or 0 at the end of the stream.
-uint8_t readByte(ByteReader& r) { return r.atEnd() ? 0 : r.readU8(); }
+uint8_t readByte(ByteReader& r) {
+    return r.atEnd() ? 0 : r.readU8();
+}
 
-uint16_t le16(const uint8_t* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint16_t le16(const uint8_t* p) {
+    return uint16_t(p[0] | (p[1] << 8));
+}
 
 void readColourTable(ByteReader& r, TColorTable& table) {
     uint8_t rgb[256 * 3];
     const size_t n = size_t(table.count) * 3;
     const size_t came = readUpTo(r, rgb, n);
-    for (size_t i = 0; i < came / 3; ++i) table.entries[i] = {rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
+    for (size_t i = 0; i < came / 3; ++i)
+        table.entries[i] = {rgb[3 * i], rgb[3 * i + 1], rgb[3 * i + 2]};
     // A table cut off mid-entry keeps the colour parts that came; the rest read as 0.
     if (came % 3) {
         const size_t i = came / 3;
@@ -245,8 +255,9 @@ std::unique_ptr<TExtension> readExtension(ByteReader& r, uint8_t label) {
             readExtensionSubBlocks(r, e->subBlocks);
             break;
         default:
-            throw EGifException(QStringLiteral("Unrecognized extension block.\r\nCode = $") +
-                                QStringLiteral("%1").arg(uint(label), 2, 16, QLatin1Char('0')).toUpper());
+            throw EGifException(
+                QStringLiteral("Unrecognized extension block.\r\nCode = $") +
+                QStringLiteral("%1").arg(uint(label), 2, 16, QLatin1Char('0')).toUpper());
     }
     return e;
 }
@@ -330,8 +341,8 @@ void ReadGifStream(ByteReader& r, TGifFile& gif) {
         bool ended = false;
         while (b == '!') {
             // Leniency: the stream ending inside the extension blocks ends the reading like the
-            // end of the stream at the top of a pass, keeping the images read so far (a file cut off
-            // after a frame still shows its first image).
+            // end of the stream at the top of a pass, keeping the images read so far (a file cut
+            // off after a frame still shows its first image).
             if (r.atEnd()) {
                 ended = true;
                 break;
@@ -430,7 +441,9 @@ public:
     }
 
 private:
-    uint8_t* rowPointer() const { return r_ < height_ ? image_.pixels.rowData(r_ + 1) : rowBuffer_; }
+    uint8_t* rowPointer() const {
+        return r_ < height_ ? image_.pixels.rowData(r_ + 1) : rowBuffer_;
+    }
 
     void advance() {
         if (!interlaced_) {
@@ -440,10 +453,14 @@ private:
         r_ += pass_ <= 2 ? 8 : pass_ == 3 ? 4 : 2;
         while (r_ >= height_ && pass_ <= 4) {
             ++pass_;
-            if (pass_ == 2) r_ = 4;
-            else if (pass_ == 3) r_ = 2;
-            else if (pass_ == 4) r_ = 1;
-            else r_ = height_;  // after pass 4 the rows are complete
+            if (pass_ == 2)
+                r_ = 4;
+            else if (pass_ == 3)
+                r_ = 2;
+            else if (pass_ == 4)
+                r_ = 1;
+            else
+                r_ = height_;  // after pass 4 the rows are complete
         }
     }
 
@@ -494,8 +511,7 @@ inline void copyChunks(uint8_t* dst, const uint8_t* src, unsigned n) {
 // row past the last fails when complete, as storing it would.
 class RowEvents {
 public:
-    explicit RowEvents(TGifSubImage& image)
-        : image_(image), height_(uint32_t(image.height())) {}
+    explicit RowEvents(TGifSubImage& image) : image_(image), height_(uint32_t(image.height())) {}
 
     void rowDone(uint32_t r) {
         if (height_ > 200) GifProgress(double(r + 1) / double(height_));
@@ -528,10 +544,10 @@ void decodeLinear(TGifSubImage& image, CodeReader& in, unsigned cs) {
     unsigned w = cs + 1;
     unsigned next = end + 1;
     unsigned limit = 1u << w;
-    uint64_t cur = 0;       // output position
+    uint64_t cur = 0;  // output position
     uint64_t rowEnd = width;
     uint32_t row = 0;
-    uint64_t prevPos = 0;   // previous code's string
+    uint64_t prevPos = 0;  // previous code's string
     unsigned prevLen = 1;
 
     auto define = [&] {
@@ -764,7 +780,9 @@ void writeBmp8Headers(QIODevice& stream, uint32_t width, uint32_t height,
     stream.write(reinterpret_cast<const char*>(h), sizeof h);
 }
 
-uint32_t paddedRow(uint32_t width) { return (width + 3) & ~3u; }
+uint32_t paddedRow(uint32_t width) {
+    return (width + 3) & ~3u;
+}
 
 }  // namespace
 
@@ -774,7 +792,8 @@ void GifImageToBmpStream(const TGifSubImage& image, QIODevice& stream) {
     const uint32_t stride = paddedRow(width);
     if (auto* buffer = qobject_cast<QBuffer*>(&stream)) {
         const qint64 bytes = qint64(kBmpHeaderBytes) + qint64(stride) * height;
-        if (buffer->pos() == 0 && buffer->buffer().capacity() < bytes) buffer->buffer().reserve(bytes);
+        if (buffer->pos() == 0 && buffer->buffer().capacity() < bytes)
+            buffer->buffer().reserve(bytes);
     }
     writeBmp8Headers(stream, width, height, image.colorTable().entries);
 
@@ -791,7 +810,8 @@ void WriteBmp8Stream(const Bitmap& bitmap, QIODevice& stream) {
     std::array<TGifRgb, 256> palette{};
     const std::vector<QRgb>& colours = bitmap.palette();
     for (size_t i = 0; i < colours.size() && i < 256; ++i)
-        palette[i] = {uint8_t(qRed(colours[i])), uint8_t(qGreen(colours[i])), uint8_t(qBlue(colours[i]))};
+        palette[i] = {uint8_t(qRed(colours[i])), uint8_t(qGreen(colours[i])),
+                      uint8_t(qBlue(colours[i]))};
     const uint32_t width = uint32_t(bitmap.width());
     const uint32_t height = uint32_t(bitmap.height());
     writeBmp8Headers(stream, width, height, palette);
@@ -825,11 +845,13 @@ Bitmap LoadBmp8Stream(std::span<const uint8_t> bytes) {
     if (!out.tryCreate(width, height, 8)) throw ENotEnoughMemory(stride * uint64_t(height));
     std::vector<QRgb> palette(256);
     const uint8_t* pal = bytes.data() + 14 + 40;
-    for (int i = 0; i < 256; ++i) palette[size_t(i)] = qRgb(pal[4 * i + 2], pal[4 * i + 1], pal[4 * i]);
+    for (int i = 0; i < 256; ++i)
+        palette[size_t(i)] = qRgb(pal[4 * i + 2], pal[4 * i + 1], pal[4 * i]);
     out.setPalette(std::move(palette));
     const uint8_t* src = bytes.data() + offset;
     if (stride)
-        for (int y = height; y-- > 0; src += stride) std::memcpy(out.scanLine(y), src, size_t(stride));
+        for (int y = height; y-- > 0; src += stride)
+            std::memcpy(out.scanLine(y), src, size_t(stride));
     return out;
 }
 
@@ -839,5 +861,6 @@ Bitmap FirstImageBitmap(const TGifFile& gif) {
     stream.open(QIODevice::ReadWrite);
     GifImageToBmpStream(first, stream);
     const QByteArray& bytes = stream.data();
-    return LoadBmp8Stream({reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())});
+    return LoadBmp8Stream(
+        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())});
 }

@@ -179,7 +179,12 @@ public:
     std::array<TGifRgb, 256> entries{};
 };
 
-enum class TExtensionKind : uint8_t { GraphicControl = 0, PlainText = 1, Application = 2, Comment = 3 };
+enum class TExtensionKind : uint8_t {
+    GraphicControl = 0,
+    PlainText = 1,
+    Application = 2,
+    Comment = 3
+};
 
 // One extension block: its kind, the fixed bytes that follow the label (6 for a graphic
 // control, 13 for plain text, 12 for an application extension, none for a comment; bytes the

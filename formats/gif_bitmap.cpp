@@ -19,7 +19,8 @@ void TGifBitmap::loadFromFile(const QString& path) {
         bmp.open(QIODevice::ReadWrite);
         GifImageToBmpStream(gif.image(1), bmp);
         const QByteArray& data = bmp.data();
-        loaded = LoadBmp8Stream({reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())});
+        loaded = LoadBmp8Stream(
+            {reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())});
     }
     bitmap_ = std::move(loaded);
 }
@@ -27,10 +28,12 @@ void TGifBitmap::loadFromFile(const QString& path) {
 void TGifBitmap::saveToFile(const QString& path) const {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        throw PixError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        throw PixError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
     WriteBmp8Stream(bitmap_, file);
     if (!file.commit())
-        throw PixError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        throw PixError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
 }
 
 void TGifBitmap::stretchDraw(Bitmap& target, const QRect& rect) const {
@@ -39,7 +42,10 @@ void TGifBitmap::stretchDraw(Bitmap& target, const QRect& rect) const {
 
 void InitGifModule() {
     SetGraphicFactory(GraphicKind::GifBitmap, [] { return std::make_unique<TGifBitmap>(); });
-    RegisterPictureFormat(QStringLiteral("gif"), QStringLiteral("GIF-Format"), GraphicKind::GifBitmap);
+    RegisterPictureFormat(QStringLiteral("gif"), QStringLiteral("GIF-Format"),
+                          GraphicKind::GifBitmap);
 }
 
-void ShutdownGifModule() { UnregisterPictureFormats(GraphicKind::GifBitmap); }
+void ShutdownGifModule() {
+    UnregisterPictureFormats(GraphicKind::GifBitmap);
+}

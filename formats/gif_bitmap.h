@@ -13,7 +13,9 @@ public:
     explicit TGifBitmap(Bitmap bitmap) : bitmap_(std::move(bitmap)) {}
 
     GraphicKind kind() const override { return GraphicKind::GifBitmap; }
-    std::unique_ptr<Graphic> clone() const override { return std::make_unique<TGifBitmap>(bitmap_); }
+    std::unique_ptr<Graphic> clone() const override {
+        return std::make_unique<TGifBitmap>(bitmap_);
+    }
 
     int width() const override { return bitmap_.width(); }
     int height() const override { return bitmap_.height(); }

@@ -3,10 +3,10 @@
 
 #include "app/progress_window.h"
 
+#include <gtest/gtest.h>
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -9,10 +9,10 @@
 
 #include "support/recording_host.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 using namespace giftest;
 
@@ -171,14 +171,16 @@ TEST(GifLzw, TruncatedDataKeepsTheDecodedUpperRows) {
         int lastRows = 0;
         // Every cut from inside the image data on: rows decoded only grow, each equals the
         // original, and the rest (a partial row too) stay 0.
-        for (qsizetype cut = 13 + 48 + 10 + 3; cut <= whole.size(); ++cut) {  // from the first data byte
+        for (qsizetype cut = 13 + 48 + 10 + 3; cut <= whole.size();
+             ++cut) {  // from the first data byte
             const auto gif = read(whole.left(cut));
             ASSERT_EQ(gif->imageCount(), 1);
             const TGifSubImage& im = gif->image(1);
             ASSERT_GE(im.rowsStored, lastRows);
             lastRows = im.rowsStored;
             std::vector<bool> stored(30, false);
-            for (int i = 0; i < im.rowsStored; ++i) stored[size_t(interlaced ? order[size_t(i)] : i)] = true;
+            for (int i = 0; i < im.rowsStored; ++i)
+                stored[size_t(interlaced ? order[size_t(i)] : i)] = true;
             for (int y = 0; y < 30; ++y)
                 for (int x = 0; x < 40; ++x)
                     ASSERT_EQ(im.pixels.rowData(uint32_t(y + 1))[x],
@@ -263,8 +265,10 @@ TEST(GifErrors, ZeroSizedImagesDoNotCrash) {
     const auto gif = read(build(empty));
     const Bitmap b = FirstImageBitmap(*gif);
     EXPECT_TRUE(b.isEmpty());
-    EXPECT_EQ(readError(build(handMade(0, 4, 2, {{4, 3}, {1, 3}, {5, 3}}))), "Dynamic array index out of bounds");
-    EXPECT_EQ(readError(build(handMade(1, 0, 2, {{4, 3}, {1, 3}, {5, 3}}))), "Dynamic array index out of bounds");
+    EXPECT_EQ(readError(build(handMade(0, 4, 2, {{4, 3}, {1, 3}, {5, 3}}))),
+              "Dynamic array index out of bounds");
+    EXPECT_EQ(readError(build(handMade(1, 0, 2, {{4, 3}, {1, 3}, {5, 3}}))),
+              "Dynamic array index out of bounds");
 }
 
 TEST(GifStream, FramesExtensionsAndWhereReadingStops) {
@@ -287,10 +291,11 @@ TEST(GifStream, FramesExtensionsAndWhereReadingStops) {
     }
     // Before the first frame: a comment, an application block, plain text and a GCE that the
     // frame's own GCE overrides.
-    g.frames[0].extraExtensions = {0x21, 0xFE, 2, 'h', 'i', 1, '!', 0,
-                                   0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1, 0, 0, 0,
-                                   0x21, 0x01, 12, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 'x', 0,
-                                   0x21, 0xF9, 4, 0x1D, 0, 0, 9, 0};
+    g.frames[0].extraExtensions = {0x21, 0xFE, 2,    'h', 'i',  1,    '!',  0,   0x21, 0xFF, 11,
+                                   'N',  'E',  'T',  'S', 'C',  'A',  'P',  'E', '2',  '.',  '0',
+                                   3,    1,    0,    0,   0,    0x21, 0x01, 12,  0,    0,    0,
+                                   0,    0,    0,    0,   0,    0,    0,    0,   0,    1,    'x',
+                                   0,    0x21, 0xF9, 4,   0x1D, 0,    0,    9,   0};
     const QByteArray bytes = build(g);
     const auto gif = read(bytes);
     ASSERT_EQ(gif->imageCount(), 3);
@@ -349,7 +354,8 @@ TEST(GifHost, RowsReportProgressAndLetMessagesRun) {
             ASSERT_EQ(host.progress.size(), size_t(h));
             const std::vector<int> order = interlaced ? interlaceOrder(h) : std::vector<int>{};
             for (int i = 0; i < h; ++i)
-                EXPECT_DOUBLE_EQ(host.progress[size_t(i)], double((interlaced ? order[size_t(i)] : i) + 1) / h);
+                EXPECT_DOUBLE_EQ(host.progress[size_t(i)],
+                                 double((interlaced ? order[size_t(i)] : i) + 1) / h);
         }
     }
     // Conversion to a bitmap reports from 501 rows on: 1 - (k - 1) / height per row written.
@@ -375,7 +381,10 @@ TEST(GifBmp, StreamLayout) {
     GifImageToBmpStream(gif->image(1), stream);
     EXPECT_EQ(stream.pos(), 0);
     const QByteArray b = stream.data();
-    auto u32 = [&b](int at) { return uint32_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 | uint8_t(b[at + 3]) << 24); };
+    auto u32 = [&b](int at) {
+        return uint32_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8 | uint8_t(b[at + 2]) << 16 |
+                        uint8_t(b[at + 3]) << 24);
+    };
     auto u16 = [&b](int at) { return uint16_t(uint8_t(b[at]) | uint8_t(b[at + 1]) << 8); };
     ASSERT_EQ(b.size(), 1078 + 8 * 3);
     EXPECT_EQ(b.left(2), "BM");
@@ -396,9 +405,10 @@ TEST(GifBmp, StreamLayout) {
     EXPECT_EQ(uint8_t(b[54 + 4 * 2 + 0]), g.globalTable[2].b);  // blue, green, red
     EXPECT_EQ(uint8_t(b[54 + 4 * 2 + 2]), g.globalTable[2].r);
     EXPECT_EQ(b.mid(54 + 4 * 4, 4), QByteArray(4, '\0'));  // past the count
-    for (int k = 0; k < 3; ++k) {  // bottom row first, padded to 8
+    for (int k = 0; k < 3; ++k) {                          // bottom row first, padded to 8
         const QByteArray row = b.mid(1078 + 8 * k, 8);
-        for (int x = 0; x < 5; ++x) EXPECT_EQ(uint8_t(row[x]), g.frames[0].pixels[size_t((2 - k) * 5 + x)]);
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(uint8_t(row[x]), g.frames[0].pixels[size_t((2 - k) * 5 + x)]);
         EXPECT_EQ(row.mid(5), QByteArray(3, '\0'));
     }
 }
@@ -428,9 +438,9 @@ TEST(GifBitmapKind, RegisteredLoadsDrawsAndSaves) {
     const Bitmap bmp = graphic->toBitmap();
     EXPECT_EQ(bmp.bitCount(), 8);
     EXPECT_EQ(bmp.scanLine(3)[5], g.frames[0].pixels[23]);
-    EXPECT_EQ(bmp.pixelColor(5, 3), qRgb(g.globalTable[g.frames[0].pixels[23]].r,
-                                         g.globalTable[g.frames[0].pixels[23]].g,
-                                         g.globalTable[g.frames[0].pixels[23]].b));
+    EXPECT_EQ(bmp.pixelColor(5, 3),
+              qRgb(g.globalTable[g.frames[0].pixels[23]].r, g.globalTable[g.frames[0].pixels[23]].g,
+                   g.globalTable[g.frames[0].pixels[23]].b));
 
     Bitmap canvas;
     canvas.create(12, 8, 24);
@@ -463,7 +473,8 @@ TEST(GifBitmapKind, RegisteredLoadsDrawsAndSaves) {
 
 TEST(GifRobustness, MutatedFilesFailCleanly) {
     RecordingHost host;
-    std::vector<QByteArray> seeds = {build(oneFrame(20, 12, 16, 1)), build(oneFrame(9, 17, 4, 2, true))};
+    std::vector<QByteArray> seeds = {build(oneFrame(20, 12, 16, 1)),
+                                     build(oneFrame(9, 17, 4, 2, true))};
     Gif anim = oneFrame(8, 8, 8, 3);
     anim.frames.push_back(anim.frames[0]);
     anim.frames[1].localTable = rampTable(8);
@@ -474,8 +485,10 @@ TEST(GifRobustness, MutatedFilesFailCleanly) {
         const int edits = 1 + int(rng.below(4));
         for (int e = 0; e < edits; ++e) {
             const qsizetype at = qsizetype(rng.below(uint32_t(bytes.size())));
-            if (rng.below(4) == 0) bytes.truncate(at + 1);
-            else bytes[at] = char(rng.below(256));
+            if (rng.below(4) == 0)
+                bytes.truncate(at + 1);
+            else
+                bytes[at] = char(rng.below(256));
         }
         try {
             const auto gif = read(bytes);

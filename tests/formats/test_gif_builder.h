@@ -261,7 +261,8 @@ inline std::vector<uint8_t> noiseImage(int w, int h, int colours, uint32_t seed,
     std::vector<uint8_t> px(size_t(w) * size_t(h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
-            int v = (x + 2 * y) * colours / std::max(1, w + 2 * h) + int(rng.below(uint32_t(noise)));
+            int v =
+                (x + 2 * y) * colours / std::max(1, w + 2 * h) + int(rng.below(uint32_t(noise)));
             px[size_t(y) * size_t(w) + size_t(x)] = uint8_t(std::min(colours - 1, std::max(0, v)));
         }
     return px;

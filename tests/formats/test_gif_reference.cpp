@@ -5,9 +5,9 @@
 //
 // Comparison rules, each a deliberate difference from Pillow:
 // - Rows the data does not reach (data that ends early, an end code before the last pixel) keep
-//   colour index 0 here, and a last row the data leaves incomplete is not stored; Pillow keeps the partial row and fills the rest with 0
-//   or the transparent index. So the rows our decoder stored are compared, and the others must
-//   be 0 here.
+//   colour index 0 here, and a last row the data leaves incomplete is not stored; Pillow keeps the
+//   partial row and fills the rest with 0 or the transparent index. So the rows our decoder stored
+//   are compared, and the others must be 0 here.
 // - A file without any colour table for the first frame gets the black-and-white default table
 //   here; Pillow reads it as greyscale. Its palette is checked to be the
 //   default one instead.
@@ -18,11 +18,11 @@
 #include "support/corpus.h"
 #include "support/recording_host.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 #include <map>
 
@@ -90,7 +90,8 @@ std::vector<PillowResult> runPillow(const QStringList& files, const QTemporaryDi
     list.write(files.join('\n').toUtf8());
     list.close();
     QByteArray out, err;
-    const int rc = runProgram(kPython, {script.fileName(), list.fileName(), dir.path()}, &out, &err);
+    const int rc =
+        runProgram(kPython, {script.fileName(), list.fileName(), dir.path()}, &out, &err);
     if (rc != 0) {
         ADD_FAILURE() << "Pillow script failed: " << err.toStdString();
         return {};
@@ -129,18 +130,20 @@ struct Rejection {
 };
 
 const char* const kCodeSizeReason =
-    "a minimum code size outside 2..9 fails with \"Bad code Size\"; Pillow accepts any size up to 12 (and 0 or 1 as the encoder wrote them)";
+    "a minimum code size outside 2..9 fails with \"Bad code Size\"; Pillow accepts any size up to "
+    "12 (and 0 or 1 as the encoder wrote them)";
 
 // Files Pillow decodes that this decoder rejects on purpose, with our error and the reason.
 const std::map<QString, Rejection>& expectedRejections() {
     static const std::map<QString, Rejection> m = {
         {"image-gif/samples/set_hsts.gif", {"Bad code Size", kCodeSizeReason}},  // size 1
-        {"image-gif/crashtest/issue-117-out-of-range.gif", {"Bad code Size", kCodeSizeReason}},  // 0
-        {"libnsgif-afl/afl-000243.gif", {"Bad code Size", kCodeSizeReason}},      // 0
-        {"libnsgif-afl/afl-000479.gif", {"Bad code Size", kCodeSizeReason}},      // 0
-        {"pillow/issue_2811.gif", {"Bad code Size", kCodeSizeReason}},            // 11
-        {"pygif-test-suite/max-codes.gif", {"Bad code Size", kCodeSizeReason}},   // 11
-        {"pygif-test-suite/overflow-codes.gif", {"Bad code Size", kCodeSizeReason}},  // 12
+        {"image-gif/crashtest/issue-117-out-of-range.gif",
+         {"Bad code Size", kCodeSizeReason}},                                           // 0
+        {"libnsgif-afl/afl-000243.gif", {"Bad code Size", kCodeSizeReason}},            // 0
+        {"libnsgif-afl/afl-000479.gif", {"Bad code Size", kCodeSizeReason}},            // 0
+        {"pillow/issue_2811.gif", {"Bad code Size", kCodeSizeReason}},                  // 11
+        {"pygif-test-suite/max-codes.gif", {"Bad code Size", kCodeSizeReason}},         // 11
+        {"pygif-test-suite/overflow-codes.gif", {"Bad code Size", kCodeSizeReason}},    // 12
         {"pygif-test-suite/image-zero-width.gif", {"Bad code Size", kCodeSizeReason}},  // 59
         {"libnsgif-afl/afl-000658.gif",
          {"List index out of bounds (0)",
@@ -198,7 +201,8 @@ Ours decodeOurs(const QString& path) {
         } else {
             for (int y = 0; y < o.height; ++y) order.push_back(y);
         }
-        for (int i = 0; i < first.rowsStored && i < int(order.size()); ++i) o.stored[size_t(order[size_t(i)])] = true;
+        for (int i = 0; i < first.rowsStored && i < int(order.size()); ++i)
+            o.stored[size_t(order[size_t(i)])] = true;
     } catch (const PixError& e) {
         o.error = e.text();
     }
@@ -209,9 +213,14 @@ Ours decodeOurs(const QString& path) {
 QString compare(const Ours& o, const PillowResult& p) {
     if (!o.ok) return QStringLiteral("we fail with \"%1\"").arg(o.error);
     if (o.width != p.width || o.height != p.height)
-        return QStringLiteral("size %1x%2, Pillow %3x%4").arg(o.width).arg(o.height).arg(p.width).arg(p.height);
+        return QStringLiteral("size %1x%2, Pillow %3x%4")
+            .arg(o.width)
+            .arg(o.height)
+            .arg(p.width)
+            .arg(p.height);
     const qsizetype w = o.width;
-    if (p.indices.size() != w * o.height) return QStringLiteral("Pillow gave %1 bytes").arg(p.indices.size());
+    if (p.indices.size() != w * o.height)
+        return QStringLiteral("Pillow gave %1 bytes").arg(p.indices.size());
     // Rows in the order the data fills them.
     std::vector<int> order = o.order;
     bool pillowStopped = false;  // truncated data: Pillow decoded less than we did
@@ -229,7 +238,11 @@ QString compare(const Ours& o, const PillowResult& p) {
             while (x < w && ours[x] == theirs[x]) ++x;
             if (x == w) continue;
             if (!p.truncated)
-                return QStringLiteral("pixel (%1, %2): %3, Pillow %4").arg(x).arg(y).arg(uint8_t(ours[x])).arg(uint8_t(theirs[x]));
+                return QStringLiteral("pixel (%1, %2): %3, Pillow %4")
+                    .arg(x)
+                    .arg(y)
+                    .arg(uint8_t(ours[x]))
+                    .arg(uint8_t(theirs[x]));
             // Pillow leaves the last bytes of truncated data undecoded: from here on its
             // pixels must all be its fill value.
             pillowStopped = true;
@@ -237,14 +250,18 @@ QString compare(const Ours& o, const PillowResult& p) {
         }
         for (; x < w; ++x)
             if (uint8_t(theirs[x]) != fill)
-                return QStringLiteral("truncated: Pillow pixel (%1, %2) = %3 after it stopped").arg(x).arg(y).arg(uint8_t(theirs[x]));
+                return QStringLiteral("truncated: Pillow pixel (%1, %2) = %3 after it stopped")
+                    .arg(x)
+                    .arg(y)
+                    .arg(uint8_t(theirs[x]));
     }
     if (!o.anyTable) {
         // No table: the black-and-white default here, greyscale in Pillow.
         if (!(o.palette[0] == TGifRgb{0, 0, 0}) || !(o.palette[1] == TGifRgb{255, 255, 255}))
             return QStringLiteral("no table, but not the black-and-white default");
         for (size_t i = 2; i < 256; ++i)
-            if (!(o.palette[i] == TGifRgb{0, 0, 0})) return QStringLiteral("default table entry %1 not black").arg(i);
+            if (!(o.palette[i] == TGifRgb{0, 0, 0}))
+                return QStringLiteral("default table entry %1 not black").arg(i);
         return {};
     }
     if (p.mode == QLatin1String("L")) {
@@ -255,10 +272,13 @@ QString compare(const Ours& o, const PillowResult& p) {
         return {};
     }
     const int entries = int(p.palette.size() / 3);
-    if (entries != o.tableCount) return QStringLiteral("palette of %1 entries, Pillow %2").arg(o.tableCount).arg(entries);
+    if (entries != o.tableCount)
+        return QStringLiteral("palette of %1 entries, Pillow %2").arg(o.tableCount).arg(entries);
     for (int i = 0; i < entries; ++i) {
-        const TGifRgb theirs{uint8_t(p.palette[3 * i]), uint8_t(p.palette[3 * i + 1]), uint8_t(p.palette[3 * i + 2])};
-        if (!(o.palette[size_t(i)] == theirs)) return QStringLiteral("palette entry %1 differs").arg(i);
+        const TGifRgb theirs{uint8_t(p.palette[3 * i]), uint8_t(p.palette[3 * i + 1]),
+                             uint8_t(p.palette[3 * i + 2])};
+        if (!(o.palette[size_t(i)] == theirs))
+            return QStringLiteral("palette entry %1 differs").arg(i);
     }
     return {};
 }
@@ -320,11 +340,15 @@ TEST(GifReference, CorpusFirstFramesMatchPillow) {
     compareAll(files, root, tally);
     // Every listed file must still be in the corpus.
     EXPECT_EQ(tally.listed, int(expectedRejections().size() + expectedDifferences().size()));
-    for (const auto& [rel, reason] : expectedRejections()) EXPECT_TRUE(QFile::exists(root + "/" + rel)) << rel.toStdString();
-    for (const auto& [rel, reason] : expectedDifferences()) EXPECT_TRUE(QFile::exists(root + "/" + rel)) << rel.toStdString();
-    std::printf("corpus: %lld files; both decode %d, only Pillow %d (listed %d), only ours %d, neither %d\n",
-                qlonglong(files.size()), tally.bothDecode, tally.onlyPillow, tally.listed, tally.onlyOurs,
-                tally.neither);
+    for (const auto& [rel, reason] : expectedRejections())
+        EXPECT_TRUE(QFile::exists(root + "/" + rel)) << rel.toStdString();
+    for (const auto& [rel, reason] : expectedDifferences())
+        EXPECT_TRUE(QFile::exists(root + "/" + rel)) << rel.toStdString();
+    std::printf(
+        "corpus: %lld files; both decode %d, only Pillow %d (listed %d), only ours %d, neither "
+        "%d\n",
+        qlonglong(files.size()), tally.bothDecode, tally.onlyPillow, tally.listed, tally.onlyOurs,
+        tally.neither);
     EXPECT_GT(tally.bothDecode, 100);
 }
 
