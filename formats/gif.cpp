@@ -529,7 +529,9 @@ private:
 // every code's string is already in it, at the place the code was first written. A known code
 // is copied from there; nothing walks the prefix chain. The matrix's slack holds the row past
 // the last one and the copies' overshoot.
-void decodeLinear(TGifSubImage& image, CodeReader& in, unsigned cs) {
+void decodeLinear(TGifSubImage& image, CodeReader reader, unsigned cs) {
+    // A local reader: the byte stores below may alias anything a reference points at.
+    CodeReader in = reader;
     const unsigned clear = 1u << cs;
     const unsigned end = clear + 1;
     const uint64_t width = uint64_t(image.width());
@@ -627,7 +629,7 @@ void decodeLinear(TGifSubImage& image, CodeReader& in, unsigned cs) {
 
 // Interlaced images (and width 0): strings are written back to front along the prefix chain
 // into the current row, through the stack when they cross its end.
-void decodeThroughRows(TGifSubImage& image, CodeReader& in, unsigned cs, uint8_t* rowBuffer) {
+void decodeThroughRows(TGifSubImage& image, CodeReader in, unsigned cs, uint8_t* rowBuffer) {
     const unsigned clear = 1u << cs;
     const unsigned end = clear + 1;
     RowSink sink(image, rowBuffer);
