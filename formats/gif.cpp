@@ -825,44 +825,101 @@ void WriteBmp8Stream(const Bitmap& bitmap, QIODevice& stream) {
     }
 }
 
-Bitmap LoadBmp8Stream(std::span<const uint8_t> bytes) {
-    const auto invalid = [] { return PixError(QStringLiteral("Bitmap image is not valid")); };
-    ByteReader r(bytes);
-    const uint16_t magic = r.readU16le();
-    r.skip(8);
-    const uint32_t offset = r.readU32le();
-    const uint32_t infoSize = r.readU32le();
-    const int32_t width = int32_t(r.readU32le());
-    const int32_t height = int32_t(r.readU32le());
-    const uint16_t planes = r.readU16le();
-    const uint16_t bitCount = r.readU16le();
-    const uint32_t compression = r.readU32le();
-    if (r.failed() || magic != 0x4D42 || infoSize != 40 || planes != 1 || bitCount != 8 ||
-        compression != 0 || width < 0 || height < 0 || offset < uint32_t(kBmpHeaderBytes))
-        throw invalid();
-    const uint64_t stride = paddedRow(uint32_t(width));
-    if (!r.has(offset, stride * uint64_t(height))) throw invalid();
+namespace {
 
-    Bitmap out;
-    if (!out.tryCreate(width, height, 8)) throw ENotEnoughMemory(stride * uint64_t(height));
-    std::vector<QRgb> palette(256);
-    const uint8_t* pal = bytes.data() + 14 + 40;
-    for (int i = 0; i < 256; ++i)
-        palette[size_t(i)] = qRgb(pal[4 * i + 2], pal[4 * i + 1], pal[4 * i]);
-    out.setPalette(std::move(palette));
-    const uint8_t* src = bytes.data() + offset;
-    if (stride)
-        for (int y = height; y-- > 0; src += stride)
-            std::memcpy(out.scanLine(y), src, size_t(stride));
-    return out;
+// Loads an 8-bit bitmap from BMP bytes as they are written to it: the headers, then the rows
+// (bottom row first) straight into the bitmap's scanlines, so the stream never has to exist as
+// a whole (a 1 GiB image would otherwise need it and the bitmap at once). Errors are kept and
+// raised by take(), never thrown through QIODevice::write.
+class Bmp8Loader final : public QIODevice {
+public:
+    Bmp8Loader() { open(QIODevice::WriteOnly); }
+
+    Bitmap take() {
+        if (outOfMemory_) throw ENotEnoughMemory(uint64_t(stride_) * uint64_t(height_));
+        if (invalid_ || headerFill_ < kBmpHeaderBytes || pixelBytes_ < stride_ * uint64_t(height_))
+            throw PixError(QStringLiteral("Bitmap image is not valid"));
+        return std::move(bitmap_);
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+
+    qint64 writeData(const char* data, qint64 len) override {
+        const auto* p = reinterpret_cast<const uint8_t*>(data);
+        uint64_t n = uint64_t(len);
+        if (headerFill_ < kBmpHeaderBytes) {
+            const size_t k = std::min<uint64_t>(n, kBmpHeaderBytes - headerFill_);
+            std::memcpy(header_ + headerFill_, p, k);
+            headerFill_ += k;
+            p += k;
+            n -= k;
+            if (headerFill_ == kBmpHeaderBytes) startPixels();
+        }
+        if (invalid_ || outOfMemory_) return len;
+        const uint64_t total = stride_ * uint64_t(height_);
+        while (n && pixelBytes_ < total) {
+            const uint64_t row = pixelBytes_ / stride_, at = pixelBytes_ % stride_;
+            const uint64_t k = std::min(n, stride_ - at);
+            std::memcpy(bitmap_.scanLine(height_ - 1 - int(row)) + at, p, size_t(k));
+            pixelBytes_ += k;
+            p += k;
+            n -= k;
+        }
+        return len;
+    }
+
+private:
+    void startPixels() {
+        ByteReader r(header_, sizeof header_);
+        const uint16_t magic = r.readU16le();
+        r.skip(8);
+        const uint32_t offset = r.readU32le();
+        const uint32_t infoSize = r.readU32le();
+        const int32_t width = int32_t(r.readU32le());
+        const int32_t height = int32_t(r.readU32le());
+        const uint16_t planes = r.readU16le();
+        const uint16_t bitCount = r.readU16le();
+        const uint32_t compression = r.readU32le();
+        if (magic != 0x4D42 || offset != uint32_t(kBmpHeaderBytes) || infoSize != 40 ||
+            planes != 1 || bitCount != 8 || compression != 0 || width < 0 || height < 0) {
+            invalid_ = true;
+            return;
+        }
+        stride_ = paddedRow(uint32_t(width));
+        height_ = height;
+        if (!bitmap_.tryCreate(width, height, 8)) {
+            outOfMemory_ = true;
+            return;
+        }
+        std::vector<QRgb> palette(256);
+        const uint8_t* pal = header_ + 14 + 40;
+        for (int i = 0; i < 256; ++i)
+            palette[size_t(i)] = qRgb(pal[4 * i + 2], pal[4 * i + 1], pal[4 * i]);
+        bitmap_.setPalette(std::move(palette));
+    }
+
+    uint8_t header_[kBmpHeaderBytes];
+    size_t headerFill_ = 0;
+    Bitmap bitmap_;
+    uint64_t stride_ = 0;
+    int height_ = 0;
+    uint64_t pixelBytes_ = 0;
+    bool invalid_ = false;
+    bool outOfMemory_ = false;
+};
+
+}  // namespace
+
+Bitmap LoadBmp8Stream(std::span<const uint8_t> bytes) {
+    Bmp8Loader loader;
+    loader.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+    return loader.take();
 }
 
 Bitmap FirstImageBitmap(const TGifFile& gif) {
     const TGifSubImage& first = gif.image(1);
-    QBuffer stream;
-    stream.open(QIODevice::ReadWrite);
-    GifImageToBmpStream(first, stream);
-    const QByteArray& bytes = stream.data();
-    return LoadBmp8Stream(
-        {reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size())});
+    Bmp8Loader loader;
+    GifImageToBmpStream(first, loader);
+    return loader.take();
 }

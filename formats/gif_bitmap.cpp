@@ -5,7 +5,6 @@
 #include "gif.h"
 #include "picture_formats.h"
 
-#include <QBuffer>
 #include <QSaveFile>
 
 void TGifBitmap::loadFromFile(const QString& path) {
@@ -15,12 +14,7 @@ void TGifBitmap::loadFromFile(const QString& path) {
     {
         TGifFile gif;
         ReadGifStream(stream, gif);
-        QBuffer bmp;
-        bmp.open(QIODevice::ReadWrite);
-        GifImageToBmpStream(gif.image(1), bmp);
-        const QByteArray& data = bmp.data();
-        loaded = LoadBmp8Stream(
-            {reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size())});
+        loaded = FirstImageBitmap(gif);  // image 1, through the 8-bit BMP stream
     }
     bitmap_ = std::move(loaded);
 }
