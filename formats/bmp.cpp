@@ -141,13 +141,20 @@ BmpInfo readInfo(ByteReader& r, size_t fileSize) {
     return info;
 }
 
-// Rows of an uncompressed file, the file's padding as the bitmap's. A file that ends inside the
-// last row's padding still counts as whole; one that ends earlier is damaged.
+// A file that ends inside the last row's padding still counts as whole; one that ends earlier is
+// damaged. Checked before allocating, so a tiny file cannot claim a gigabyte.
+void checkRowsPresent(const BmpInfo& info, size_t available) {
+    const uint64_t bpp = uint64_t(info.bitCount);
+    const uint64_t fileStride = ((uint64_t(info.width) * bpp + 31) / 32) * 4;
+    const uint64_t used = (uint64_t(info.width) * bpp + 7) / 8;
+    if (fileStride * (info.height - 1) + used > available) throw notValid();
+}
+
+// Rows of an uncompressed file: the file's row padding is the bitmap's.
 void readUncompressed(const BmpInfo& info, ByteReader& r, Bitmap& out) {
     const int bpp = info.bitCount;
     const uint64_t fileStride = ((uint64_t(info.width) * uint64_t(bpp) + 31) / 32) * 4;
     const size_t used = size_t((uint64_t(info.width) * uint64_t(bpp) + 7) / 8);
-    if (fileStride * (info.height - 1) + used > r.remaining()) throw notValid();
     const Channel red(info.masks[0]), green(info.masks[1]), blue(info.masks[2]);
     const int w = int(info.width);
     for (uint32_t i = 0; i < info.height; ++i) {
@@ -182,7 +189,8 @@ void readUncompressed(const BmpInfo& info, ByteReader& r, Bitmap& out) {
     }
 }
 
-// Run-length rows (RLE8 or RLE4). Pixels the data never reaches keep index 0; runs past the
+// Run-length rows (RLE8 or RLE4), bottom-up as the format has them or top-down as a few writers
+// make them. Pixels the data never reaches keep index 0; runs past the
 // row's end are cut; data that ends early leaves the rest unset rather than failing.
 void readRunLength(const BmpInfo& info, ByteReader& r, Bitmap& out) {
     const bool rle4 = info.compression == kBiRle4;
@@ -250,11 +258,12 @@ Bitmap DecodeBmp(const QByteArray& bytes) {
     const int depth = info.bitCount == 2 ? 4 : info.bitCount == 16 ? 24 : info.bitCount;
     if (Bitmap::matrixBytes(info.width, info.height, depth) > kMaxBitmapBytes)
         throw PixError(ImageTooLargeText(info.width, info.height));
-    // RLE rows are only valid bottom-up, but a top-down one is easy to read as meant.
     r.seek(info.pixelOffset);
+    const bool runLength = info.compression == kBiRle8 || info.compression == kBiRle4;
+    if (!runLength) checkRowsPresent(info, r.remaining());
     Bitmap out;
     out.create(int(info.width), int(info.height), depth);
-    if (info.compression == kBiRle8 || info.compression == kBiRle4) {
+    if (runLength) {
         readRunLength(info, r, out);
     } else {
         readUncompressed(info, r, out);
