@@ -214,7 +214,7 @@ TEST_F(PictureTest, GifFilesGoToTheGifDecoderInAnyCase) {
 #if __has_include("formats/tiff_reader.h")
 TEST_F(PictureTest, TifFilesGoToTheTiffReaderAndAnEmptyResultEndsQuietly) {
     Picture p;
-    p.assign(EncodeJpeg(solid(2, 2, qRgb(0, 0, 0)), 50).isEmpty() ? Bitmap() : solid(2, 2, qRgb(1, 1, 1)));
+    p.assign(solid(2, 2, qRgb(1, 1, 1)));
     write("a.tif", "this is not a tiff file");
     EXPECT_THROW(LoadPictureFile(folder + "a.tif", p), SilentAbort);
     EXPECT_FALSE(host.messages.isEmpty());  // the reader said why itself
