@@ -188,7 +188,7 @@ QImage DecodeDib(DibSource source, bool keepAlpha) {
     const MaskChannel red = channel(masks[0]), green = channel(masks[1]), blue = channel(masks[2]);
     const MaskChannel alphaChannel = channel(h.hasMasks ? h.masks[3] : (alpha ? 0xFF000000 : 0));
 
-    const size_t stride = size_t(Bitmap::strideFor(uint32_t(width), bc));
+    const size_t stride = (size_t(width) * size_t(bc) + 31) / 32 * 4;
     int firstScan = std::clamp(source.firstScan, 0, height);
     int scans = source.scanCount < 0 ? height : std::min(source.scanCount, height - firstScan);
     scans = int(std::min<size_t>(size_t(scans), stride ? bits.size() / stride : 0));
