@@ -6,11 +6,14 @@
 #include "metafile_records.h"
 
 #include <QElapsedTimer>
+#include <QLinearGradient>
 #include <QRegion>
 #include <bit>
 #include <cmath>
 
 namespace {
+
+constexpr uint32_t kGradientFill = 118;
 
 QColor colourRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -198,7 +201,8 @@ public:
             }
             case emr::kExtCreatePen: {
                 const uint32_t index = r.readU32le();
-                r.skip(16);  // a pattern bitmap for the pen's brush; its colour stands in
+                const uint32_t offBmi = r.readU32le(), cbBmi = r.readU32le();
+                const uint32_t offBits = r.readU32le(), cbBits = r.readU32le();
                 const uint32_t style = r.readU32le();
                 const uint32_t width = r.readU32le();
                 const uint32_t brushStyle = r.readU32le();
@@ -208,6 +212,10 @@ public:
                 PenSpec pen = penFromStyle(style, width);
                 pen.color = colourRef(colour);
                 if (brushStyle == 1) pen.null = true;
+                if (brushStyle == 2) pen.hatch = int(hatchOf(rec));
+                if ((brushStyle == 5 || brushStyle == 6) && cbBmi)
+                    pen.pattern = DecodeDib({span(record(rec), offBmi, cbBmi),
+                                             span(record(rec), offBits, cbBits), false});
                 if ((style & 0xF) == 7 && entries <= r.remaining() / 4) {
                     for (uint32_t i = 0; i < entries && i < 64; ++i) pen.dashes << r.readU32le();
                 }
@@ -237,8 +245,12 @@ public:
                 BrushSpec brush;
                 brush.kind = BrushSpec::Kind::Pattern;
                 brush.color = dc.textColor;
-                brush.pattern = DecodeDib({span(record(rec), offBmi, cbBmi),
-                                           span(record(rec), offBits, cbBits), usage == 1});
+                DibSource source{span(record(rec), offBmi, cbBmi), span(record(rec), offBits, cbBits),
+                                 usage == 1};
+                // A mono brush paints in the text and background colours.
+                source.monochrome = rec.type == emr::kCreateMonoBrush;
+                brush.monochrome = source.monochrome;
+                brush.pattern = DecodeDib(source);
                 canvas_.storeObject(index, brush);
                 break;
             }
@@ -320,13 +332,20 @@ public:
             case emr::kAlphaBlend: playAlphaBlend(rec, r); break;
             case emr::kExtTextOutA: case emr::kExtTextOutW: playExtTextOut(rec, r); break;
             case emr::kSmallTextOut: playSmallTextOut(r); break;
-            case 118: playGradientFill(r); break;
+            case kGradientFill: playGradientFill(r); break;
             default: break;  // comments (EMF+ among them), palettes, colour spaces, escapes
         }
     }
 
 private:
     ByteReader record(const MetafileRecord& rec) const { return ByteReader(bytes_ + rec.offset, rec.size); }
+
+    // EXTCREATEPEN's hatch, after its fixed fields.
+    uint32_t hatchOf(const MetafileRecord& rec) const {
+        ByteReader r = record(rec);
+        r.skip(8 + 4 + 16 + 16);
+        return r.readU32le();
+    }
 
     static PenSpec penFromStyle(uint32_t style, uint32_t width) {
         PenSpec pen;
@@ -368,7 +387,8 @@ private:
         const int32_t x = readI32(r), y = readI32(r), cx = readI32(r), cy = readI32(r);
         const uint32_t rop = r.readU32le();
         const int32_t xs = readI32(r), ys = readI32(r);
-        r.skip(24 + 4);
+        const QTransform sourceTransform = readXform(r);
+        r.skip(4);
         const uint32_t usage = r.readU32le();
         const uint32_t offBmi = r.readU32le(), cbBmi = r.readU32le();
         const uint32_t offBits = r.readU32le(), cbBits = r.readU32le();
@@ -379,7 +399,16 @@ private:
         }
         if (r.failed()) return;
         const QImage image = dib(rec, offBmi, cbBmi, offBits, cbBits, usage);
-        canvas_.blit(QRectF(x, y, cx, cy), image, QRectF(xs, ys, cxs, cys), rop);
+        // The source rectangle is in the source's logical units; xformSrc takes it to the
+        // bitmap's pixels.
+        QRectF source = sourceTransform.mapRect(QRectF(xs, ys, cxs, cys));
+        // A BITBLT copies as many source pixels as the destination has logical units. Writers
+        // that blit a small bitmap onto a large logical area (libUEMF's test files) mean the
+        // whole bitmap, which is also what a recorded bitmap of exactly that size gives.
+        if (rec.type == emr::kBitBlt && !image.isNull() &&
+            (source.right() > image.width() || source.bottom() > image.height()))
+            source = QRectF(source.topLeft(), QPointF(image.width(), image.height()));
+        canvas_.blit(QRectF(x, y, cx, cy), image, source, rop);
     }
 
     // StretchDIBits and SetDIBitsToDevice count the source's y from the bottom of a bottom-up
@@ -525,17 +554,19 @@ private:
             for (uint32_t i = 0; i < indices; ++i) idx[i] = r.readU32le();
             if (idx[0] >= vertices || idx[1] >= vertices || (indices == 3 && idx[2] >= vertices))
                 continue;
-            BrushSpec brush;
             QPainterPath area;
             if (indices == 2) {
                 const QRectF box = QRectF(v[idx[0]].p, v[idx[1]].p).normalized();
                 area.addRect(box);
-                // A gradient is not a GDI brush: average the two ends, the best a solid fill
-                // can do, unless the ends agree.
-                const QColor a = v[idx[0]].c, b = v[idx[1]].c;
-                brush.color = QColor((a.red() + b.red()) / 2, (a.green() + b.green()) / 2,
-                                     (a.blue() + b.blue()) / 2);
+                // Horizontal (mode 0) or vertical (mode 1) from the first vertex's colour to
+                // the second's.
+                QLinearGradient g(v[idx[0]].p, mode == 0 ? QPointF(v[idx[1]].p.x(), v[idx[0]].p.y())
+                                                         : QPointF(v[idx[0]].p.x(), v[idx[1]].p.y()));
+                g.setColorAt(0, v[idx[0]].c);
+                g.setColorAt(1, v[idx[1]].c);
+                canvas_.fillShape(area, QBrush(g));
             } else {
+                // Qt has no three-colour gradient: the triangle takes its corners' mean.
                 QPolygonF tri;
                 for (uint32_t i = 0; i < 3; ++i) tri << v[idx[i]].p;
                 area.addPolygon(tri);
@@ -546,9 +577,8 @@ private:
                     green += v[idx[i]].c.green();
                     blue += v[idx[i]].c.blue();
                 }
-                brush.color = QColor(red / 3, green / 3, blue / 3);
+                canvas_.fillShape(area, QBrush(QColor(red / 3, green / 3, blue / 3)));
             }
-            canvas_.fillShape(area, brush);
         }
     }
 

@@ -233,6 +233,18 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
     const PenSpec& p = dc_.pen;
     if (p.null || p.style == 5) return Qt::NoPen;
     QPen pen(p.color);
+    if (!p.pattern.isNull()) {
+        BrushSpec b;
+        b.kind = BrushSpec::Kind::Pattern;
+        b.pattern = p.pattern;
+        pen.setBrush(qbrush(b, t));
+    } else if (p.hatch >= 0) {
+        BrushSpec b;
+        b.kind = BrushSpec::Kind::Hatched;
+        b.color = p.color;
+        b.hatch = p.hatch;
+        pen.setBrush(qbrush(b, t));
+    }
     const double scale = std::sqrt(std::abs(t.determinant()));
     const double deviceWidth = p.width * scale;
     if (p.cosmetic || deviceWidth < 1.5) {
@@ -268,10 +280,28 @@ QBrush MetafileCanvas::qbrush(const BrushSpec& spec, const QTransform& t) const 
     switch (spec.kind) {
         case BrushSpec::Kind::Null: return Qt::NoBrush;
         case BrushSpec::Kind::Solid: return QBrush(spec.color);
-        case BrushSpec::Kind::Hatched: brush = QBrush(spec.color, hatchStyle(spec.hatch)); break;
+        case BrushSpec::Kind::Hatched:
+            // Hatch styles 6 to 11 are solid fills in the brush, text or background colour.
+            if (spec.hatch >= 6 && spec.hatch <= 11)
+                return QBrush(spec.hatch < 8    ? spec.color
+                              : spec.hatch < 10 ? dc_.textColor
+                                                : dc_.backgroundColor);
+            brush = QBrush(spec.color, hatchStyle(spec.hatch));
+            break;
         case BrushSpec::Kind::Pattern:
             if (spec.pattern.isNull()) return QBrush(spec.color);
-            brush = QBrush(spec.pattern);
+            if (spec.monochrome) {
+                QImage tinted = spec.pattern;
+                const QRgb fore = dc_.textColor.rgb(), back = dc_.backgroundColor.rgb();
+                for (int y = 0; y < tinted.height(); ++y) {
+                    auto* line = reinterpret_cast<QRgb*>(tinted.scanLine(y));
+                    for (int x = 0; x < tinted.width(); ++x)
+                        line[x] = qGray(line[x]) < 128 ? fore : back;
+                }
+                brush = QBrush(tinted);
+            } else {
+                brush = QBrush(spec.pattern);
+            }
             break;
     }
     // Patterns and hatches are laid in device pixels, whatever the mapping.
@@ -516,6 +546,14 @@ void MetafileCanvas::fillShape(const QPainterPath& logical, const BrushSpec& bru
     applyClip();
     painter_.setTransform(t);
     painter_.fillPath(logical, qbrush(brush, t));
+}
+
+void MetafileCanvas::fillShape(const QPainterPath& logical, const QBrush& brush) {
+    const QTransform t = logicalToTarget();
+    if (!sane(t.mapRect(logical.controlPointRect()))) return;
+    applyClip();
+    painter_.setTransform(t);
+    painter_.fillPath(logical, brush);
 }
 
 void MetafileCanvas::frameShape(const QPainterPath& logical, const BrushSpec& brush, QSizeF stroke) {

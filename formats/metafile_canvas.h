@@ -23,6 +23,9 @@ struct PenSpec {
     Qt::PenCapStyle cap = Qt::RoundCap;
     Qt::PenJoinStyle join = Qt::RoundJoin;
     QList<qreal> dashes;  // PS_USERSTYLE, logical units
+    // Geometric pens may paint with a hatch or a pattern instead of a colour.
+    int hatch = -1;
+    QImage pattern;
 };
 
 struct BrushSpec {
@@ -31,6 +34,9 @@ struct BrushSpec {
     QColor color = Qt::white;
     int hatch = 0;
     QImage pattern;  // Format_RGB32, device pixels
+    // A monochrome pattern: black pixels take the text colour, white ones the background
+    // colour current when the brush paints.
+    bool monochrome = false;
 };
 
 struct FontSpec {
@@ -122,6 +128,8 @@ public:
     void angleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees);
     void setPixel(QPointF p, const QColor& colour);
     void fillShape(const QPainterPath& logical, const BrushSpec& brush);
+    // A fill no GDI brush describes (gradients), in logical coordinates.
+    void fillShape(const QPainterPath& logical, const QBrush& brush);
     void frameShape(const QPainterPath& logical, const BrushSpec& brush, QSizeF stroke);
     void invertShape(const QPainterPath& logical);
 

@@ -162,7 +162,8 @@ QImage DecodeDib(DibSource source, bool keepAlpha) {
         return QImage();
     const int bc = h.bitCount;
     if (bc != 1 && bc != 4 && bc != 8 && bc != 16 && bc != 24 && bc != 32) return QImage();
-    const std::vector<QRgb> table = readColourTable(info, h, source.paletteIndices);
+    std::vector<QRgb> table = readColourTable(info, h, source.paletteIndices);
+    if (source.monochrome && bc == 1) table = {qRgb(0, 0, 0), qRgb(255, 255, 255)};
 
     const bool alpha = keepAlpha && bc == 32;
     QImage image(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);

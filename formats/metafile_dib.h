@@ -18,6 +18,8 @@ struct DibSource {
     // (counted from the bottom as in the DIB) and hold scanCount lines; -1 means all.
     int firstScan = 0;
     int scanCount = -1;
+    // A monochrome brush: the two indices become black and white whatever the table says.
+    bool monochrome = false;
 };
 
 // The picture, Format_RGB32, or Format_ARGB32_Premultiplied when keepAlpha is set and the DIB
