@@ -58,6 +58,23 @@ void MetafileGraphic::loadFromFile(const QString& path) { loadFromBytes(ReadFile
 
 void MetafileGraphic::loadFromBytes(const QByteArray& bytes) {
     auto gated = std::make_unique<GatedMetafile>(GateMetafile(bytes));
+    if (gated->format == MetafileFormat::Wmf && !gated->placeable && !gated->hasWindowFromRecords) {
+        // Neither a placeable header nor a window extent: the drawing's own bounds, in
+        // logical units taken as pixels, are its extents.
+        QImage scratch(1, 1, QImage::Format_RGB32);
+        scratch.setDotsPerMeterX(kPointPerPixelDotsPerMetre);
+        scratch.setDotsPerMeterY(kPointPerPixelDotsPerMetre);
+        QPainter painter(&scratch);
+        MetafileCanvas canvas(painter, QTransform(), QRectF(-1e7, -1e7, 2e7, 2e7),
+                              QPointF(96 / 25.4, 96 / 25.4), true);
+        canvas.setMeasuring(true);
+        PlayWmfRecords(bytes, *gated, canvas);
+        const QRect box = canvas.measured().toAlignedRect();
+        if (!box.isEmpty()) {
+            gated->hasWindowFromRecords = true;
+            gated->windowFromRecords = box;
+        }
+    }
     natural_ = MetafileNaturalSize(*gated, screen_.logicalDpi);
     gated_ = std::move(gated);
     bytes_ = bytes;

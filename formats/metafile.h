@@ -55,7 +55,7 @@ private:
     ScreenMetrics screen_;
     QByteArray bytes_;
     std::unique_ptr<GatedMetafile> gated_;
-    QSize natural_;
+    QSize natural_{0, 0};
 };
 
 // Installs the factory for GraphicKind::Metafile.

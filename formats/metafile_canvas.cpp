@@ -331,6 +331,12 @@ bool MetafileCanvas::sane(const QRectF& b) const {
            std::abs(b.bottom()) < kMaxTargetCoordinate;
 }
 
+bool MetafileCanvas::measure(const QRectF& b) {
+    if (!measuring_) return false;
+    if (sane(b)) measured_ = measured_.isNull() ? b.normalized() : measured_.united(b.normalized());
+    return true;
+}
+
 void MetafileCanvas::applyRop2() {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (dc_.rop2) {
@@ -352,7 +358,7 @@ void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stro
     if (dc_.rop2 == 11) return;  // R2_NOP
     const QTransform t = logicalToTarget();
     const QRectF bounds = t.mapRect(logical.controlPointRect());
-    if (!sane(bounds)) return;
+    if (measure(bounds) || !sane(bounds)) return;
     applyClip();
     applyRop2();
     painter_.setTransform(t);
@@ -534,7 +540,7 @@ void MetafileCanvas::angleArc(QPointF centre, double radius, double startDegrees
 void MetafileCanvas::setPixel(QPointF p, const QColor& colour) {
     const QTransform t = logicalToTarget();
     const QPointF q = t.map(p);
-    if (!sane(QRectF(q, q))) return;
+    if (measure(QRectF(q, QSizeF(1, 1))) || !sane(QRectF(q, q))) return;
     applyClip();
     painter_.setTransform(QTransform());
     painter_.fillRect(QRectF(std::floor(q.x()), std::floor(q.y()), 1, 1), colour);
@@ -542,7 +548,8 @@ void MetafileCanvas::setPixel(QPointF p, const QColor& colour) {
 
 void MetafileCanvas::fillShape(const QPainterPath& logical, const BrushSpec& brush) {
     const QTransform t = logicalToTarget();
-    if (!sane(t.mapRect(logical.controlPointRect()))) return;
+    if (measure(t.mapRect(logical.controlPointRect())) || !sane(t.mapRect(logical.controlPointRect())))
+        return;
     applyClip();
     painter_.setTransform(t);
     painter_.fillPath(logical, qbrush(brush, t));
@@ -748,6 +755,7 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
         if (invertible) dc_.current = inverse.map(local.map(QPointF(x0 + total, 0)));
     }
 
+    if (measure(local.mapRect(QRectF(x0, y0 - metrics.ascent(), total, metrics.height())))) return;
     QPainterPath glyphs;
     const bool toPath = inPathBracket_;
     applyClip();
@@ -795,7 +803,8 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
                           uint32_t rop, bool alphaBlend, int constantAlpha) {
     const QTransform t = logicalToTarget();
     const QRectF bounds = t.mapRect(destination.normalized());
-    if (!sane(bounds) || destination.width() == 0 || destination.height() == 0) return;
+    if (measure(bounds) || !sane(bounds) || destination.width() == 0 || destination.height() == 0)
+        return;
     if (rop == 0x00AA0029) return;  // leaves the destination as it is
     applyClip();
     painter_.setTransform(t);

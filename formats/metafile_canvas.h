@@ -86,6 +86,10 @@ public:
                    QPointF referencePixelsPerMm, bool wmfMapping);
 
     DcState& dc() { return dc_; }
+    // Measuring: nothing is painted; the target-space bounds of what would be are collected
+    // (a WMF without a header or extents learns its size this way).
+    void setMeasuring(bool on) { measuring_ = on; }
+    QRectF measured() const { return measured_; }
     QTransform logicalToTarget() const;
     QTransform deviceToTarget() const { return device_; }
 
@@ -180,4 +184,7 @@ private:
     bool inPathBracket_ = false;
     QPainterPath path_;  // target pixels
     bool clipDirty_ = true;
+    bool measuring_ = false;
+    QRectF measured_;
+    bool measure(const QRectF& targetBounds);
 };

@@ -231,5 +231,5 @@ QSize MetafileNaturalSize(const GatedMetafile& m, double dpi) {
         return QSize(clampSide(std::abs(double(m.windowFromRecords.width())) * dpi / 96.0),
                      clampSide(std::abs(double(m.windowFromRecords.height())) * dpi / 96.0));
     }
-    return QSize();
+    return QSize(0, 0);
 }
