@@ -61,6 +61,19 @@ double qtAngle(const QRectF& box, QPointF p) {
     return qRadiansToDegrees(std::atan2(-(p.y() - c.y()) / ry, (p.x() - c.x()) / rx));
 }
 
+// The average character width a font's width field is measured against, weighted by letter
+// frequency as the older font tables define it. The stand-in faces' own average covers every
+// glyph they have and runs about a quarter wider, which would squeeze all text that gives a
+// width.
+double weightedAverageCharWidth(const QFontMetricsF& m) {
+    static const int weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                    56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+    double sum = 0;
+    for (int i = 0; i < 26; ++i) sum += weights[i] * m.horizontalAdvance(QChar(char16_t('a' + i)));
+    sum += weights[26] * m.horizontalAdvance(QChar(u' '));
+    return sum / 1000;
+}
+
 }  // namespace
 
 MetafileCanvas::MetafileCanvas(QPainter& painter, const QTransform& deviceToTarget,
@@ -707,7 +720,7 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
     }
     if (f.width != 0) {
         const QFontMetricsF m(font, painter_.device());
-        const double average = m.averageCharWidth();
+        const double average = weightedAverageCharWidth(m);
         const double wanted = std::abs(double(f.width)) * kx;
         if (average > 0 && std::isfinite(wanted))
             font.setStretch(std::clamp(int(std::lround(100 * wanted / average)), 1, 4000));
