@@ -1,6 +1,8 @@
 // Program start: formats, title, windows, then the message loop until the main window closes.
 #include "app/main_window.h"
+#include "app/progress_window.h"
 #include "formats/host.h"
+#include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_host.h"
@@ -9,11 +11,13 @@
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    InitPictureFormats();
     SetApplicationTitle(QStringLiteral("Pixolet"));
 
     QtDialogs qtDialogs;
     setDialogs(&qtDialogs);
     QtFormatHost host;
+    host.setGifProgressHook(ShowGifProgress);
     setFormatHost(&host);
 
     int result = 0;
@@ -26,6 +30,7 @@ int main(int argc, char** argv) {
         frmfirst.show();
         result = QApplication::exec();
     }
+    DestroyProgressForm();
     setFormatHost(nullptr);
     setDialogs(nullptr);
     return result;
