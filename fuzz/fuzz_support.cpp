@@ -19,14 +19,16 @@ QString WriteFuzzInput(const uint8_t* data, size_t size, const QString& extensio
 }
 
 #include <QGuiApplication>
-#include <memory>
 
 void InitFuzzQt() {
-    static std::unique_ptr<QGuiApplication> app;
+    // Never destroyed: libFuzzer ends the process through exit(), after Qt's own statics are
+    // gone, and a QGuiApplication torn down then crashes. A static pointer keeps it reachable,
+    // so the leak check does not count it.
+    static QGuiApplication* app = nullptr;
     if (app) return;
     qputenv("QT_QPA_PLATFORM", "offscreen");
     static int argc = 1;
     static char name[] = "pixolet-fuzz";
     static char* argv[] = {name, nullptr};
-    app = std::make_unique<QGuiApplication>(argc, argv);
+    app = new QGuiApplication(argc, argv);
 }
