@@ -10,6 +10,7 @@
 #include "formats/host.h"
 #include "formats/jpeg.h"
 #include "formats/picture.h"
+#include "formats/tiff_writer.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -17,10 +18,6 @@
 #include <cctype>
 #include <cstring>
 
-#if __has_include("formats/tiff_writer.h")
-#include "formats/tiff_writer.h"
-#define PROBE_HAVE_TIFF 1
-#endif
 
 namespace {
 
@@ -132,13 +129,8 @@ int run(const QStringList& args) {
             SaveBitmapAsBmp(picture.graphic()->toBitmap(), args[3]);
             return 0;
         }
-#ifdef PROBE_HAVE_TIFF
         SaveBitmapAsTiff(picture.graphic()->toBitmap(), args[3]);
         return 0;
-#else
-        std::fprintf(stderr, "TIFF writing is not in this build\n");
-        return 1;
-#endif
     }
     return usage();
 }
