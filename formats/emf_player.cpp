@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr uint32_t kGradientFill = 118;
+constexpr uint32_t kGradientFill = 118, kMaskBlt = 78, kTransparentBlt = 116;
 
 QColor colourRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
 
@@ -330,6 +330,8 @@ public:
             case emr::kStretchDiBits: playStretchDiBits(rec, r); break;
             case emr::kSetDiBitsToDevice: playSetDiBitsToDevice(rec, r); break;
             case emr::kAlphaBlend: playAlphaBlend(rec, r); break;
+            case kMaskBlt: playMaskBlt(rec, r); break;
+            case kTransparentBlt: playTransparentBlt(rec, r); break;
             case emr::kExtTextOutA: case emr::kExtTextOutW: playExtTextOut(rec, r); break;
             case emr::kSmallTextOut: playSmallTextOut(r); break;
             case kGradientFill: playGradientFill(r); break;
@@ -470,6 +472,50 @@ private:
         const QImage image = dib(rec, offBmi, cbBmi, offBits, cbBits, usage, perPixel);
         canvas_.blit(QRectF(x, y, cx, cy), image, QRectF(xs, ys, cxs, cys), 0x00CC0020, true,
                      constantAlpha);
+    }
+
+    // The mask is not applied: the source is drawn as a plain copy, which keeps what the
+    // mask would have shown.
+    void playMaskBlt(const MetafileRecord& rec, ByteReader& r) {
+        r.skip(16);
+        const int32_t x = readI32(r), y = readI32(r), cx = readI32(r), cy = readI32(r);
+        r.readU32le();
+        const int32_t xs = readI32(r), ys = readI32(r);
+        const QTransform sourceTransform = readXform(r);
+        r.skip(4);
+        const uint32_t usage = r.readU32le();
+        const uint32_t offBmi = r.readU32le(), cbBmi = r.readU32le();
+        const uint32_t offBits = r.readU32le(), cbBits = r.readU32le();
+        if (r.failed() || cbBmi == 0) return;
+        const QImage image = dib(rec, offBmi, cbBmi, offBits, cbBits, usage);
+        canvas_.blit(QRectF(x, y, cx, cy), image, sourceTransform.mapRect(QRectF(xs, ys, cx, cy)),
+                     0x00CC0020);
+    }
+
+    // One colour of the source is transparent.
+    void playTransparentBlt(const MetafileRecord& rec, ByteReader& r) {
+        r.skip(16);
+        const int32_t x = readI32(r), y = readI32(r), cx = readI32(r), cy = readI32(r);
+        const uint32_t key = r.readU32le();
+        const int32_t xs = readI32(r), ys = readI32(r);
+        const QTransform sourceTransform = readXform(r);
+        r.skip(4);
+        const uint32_t usage = r.readU32le();
+        const uint32_t offBmi = r.readU32le(), cbBmi = r.readU32le();
+        const uint32_t offBits = r.readU32le(), cbBits = r.readU32le();
+        const int32_t cxs = readI32(r), cys = readI32(r);
+        if (r.failed()) return;
+        QImage image = dib(rec, offBmi, cbBmi, offBits, cbBits, usage);
+        if (image.isNull()) return;
+        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QRgb transparent = colourRef(key).rgb() & 0x00FFFFFF;
+        for (int row = 0; row < image.height(); ++row) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(row));
+            for (int col = 0; col < image.width(); ++col)
+                if ((line[col] & 0x00FFFFFF) == transparent) line[col] = 0;
+        }
+        canvas_.blit(QRectF(x, y, cx, cy), image, sourceTransform.mapRect(QRectF(xs, ys, cxs, cys)),
+                     0x00CC0020, true);
     }
 
     void playExtTextOut(const MetafileRecord& rec, ByteReader& r) {

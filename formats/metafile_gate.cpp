@@ -44,6 +44,18 @@ bool emfTextWithoutSpacingIsSound(ByteReader r, uint32_t type) {
     return offString <= r.size() && uint64_t(count) * unit <= r.size() - offString;
 }
 
+// libUEMF refuses some SMALLTEXTOUT records whose text fits (wmf2svg's fulltest.emf): check the
+// characters against the record ourselves.
+bool emfSmallTextIsSound(ByteReader r) {
+    r.skip(8 + 8);
+    const uint32_t count = r.readU32le();
+    const uint32_t options = r.readU32le();
+    r.skip(12);
+    if (!(options & 0x100)) r.skip(16);  // the clipping rectangle, unless ETO_NO_RECT
+    const uint64_t unit = (options & 0x200) ? 1 : 2;  // ETO_SMALL_CHARS: 8-bit characters
+    return !r.failed() && uint64_t(count) * unit <= r.remaining();
+}
+
 // Types that the player draws with: a record of one of these that fails libUEMF's size check
 // ends playback. Any other type with a plausible size is skipped instead: libUEMF's size table
 // refuses SETTEXTJUSTIFICATION records that real files carry (wmf2svg's fulltest.emf).
@@ -74,6 +86,7 @@ void gateEmfRecords(const QByteArray& bytes, GatedMetafile& out) {
         bool sound = U_emf_record_safe(base + offset) != 0;
         if (!sound && (type == emr::kExtTextOutA || type == emr::kExtTextOutW))
             sound = emfTextWithoutSpacingIsSound(record, type);
+        if (!sound && type == emr::kSmallTextOut) sound = emfSmallTextIsSound(record);
         if (sound && (type == emr::kPolyPolyline || type == emr::kPolyPolygon))
             sound = emfPolyPolyCountsAddUp(record, 8);
         if (sound && (type == emr::kPolyPolyline16 || type == emr::kPolyPolygon16))
