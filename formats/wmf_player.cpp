@@ -323,7 +323,8 @@ private:
     }
 
     void playBlit(uint16_t type, ByteReader& r, uint32_t words) {
-        const uint32_t rop = r.readU32le();
+        // SETDIBTODEV alone has no raster operation: it starts with the colour usage.
+        const uint32_t rop = type == wmr::kSetDibToDev ? 0x00CC0020 : r.readU32le();
         QRectF src, dst;
         QImage image;
         if (type == wmr::kStretchDib || type == wmr::kSetDibToDev) {
@@ -334,8 +335,7 @@ private:
                 src = QRectF(sx, sy, sw, sh);
                 dst = QRectF(dx, dy, dw, dh);
             } else {
-                // This record stores the colour usage where the others keep the raster op.
-                r.readU16le();
+                r.readU16le();  // scan count and first scan: the DIB holds the band it names
                 r.readU16le();
                 const int16_t sy = s16(r), sx = s16(r), h = s16(r), w = s16(r), dy = s16(r), dx = s16(r);
                 src = QRectF(sx, sy, w, h);
@@ -343,6 +343,7 @@ private:
             }
             if (r.failed()) return;
             image = readTrailingDib(r, usage == 1);
+            if (type == wmr::kSetDibToDev) wholeBitmapWhenLarger(image, src);
             bottomUpSource(image, src);
             canvas_.blit(dst, image, src, type == wmr::kSetDibToDev ? 0x00CC0020 : rop);
             return;
@@ -369,7 +370,16 @@ private:
             image = readTrailingDib(r, false);
         else if (hasBitmap)
             return;  // device-dependent bitmaps of the 16-bit era are not drawn
+        if (type == wmr::kDibBitBlt) wholeBitmapWhenLarger(image, src);
         canvas_.blit(dst, image, src, rop);
+    }
+
+    // A blit without its own source size copies as many pixels as the destination has
+    // logical units; files that blit a small bitmap onto a large area mean the whole bitmap
+    // (wmf2svg's fulltest.wmf), as in the EMF player.
+    static void wholeBitmapWhenLarger(const QImage& image, QRectF& src) {
+        if (!image.isNull() && (src.right() > image.width() || src.bottom() > image.height()))
+            src = QRectF(src.topLeft(), QPointF(image.width(), image.height()));
     }
 
     // As in EMF, the DIB records count the source's y from the bottom of a bottom-up bitmap.

@@ -392,6 +392,15 @@ TEST(MetafileWmf, DibStretchBltAndRegionsPlay) {
     EXPECT_EQ(at(b, 18, 6), kGreen);  // from the DIB
     EXPECT_EQ(at(b, 30, 18), kCyan);
     EXPECT_EQ(at(b, 6, 18), kGreen);  // the region
+
+    // SETDIBTODEV has no raster operation before its fields.
+    WmfBuilder d;
+    std::vector<uint16_t> fields = {0, 24, 0, 0, 0, 24, 48, 0, 0};
+    fields.insert(fields.end(), params.begin() + 10, params.end());
+    d.record(0x0D33, fields);
+    const Bitmap direct = load(d.finish(true, 0, 0, 48, 24, 96, 1)).toBitmap();
+    EXPECT_EQ(at(direct, 18, 6), kGreen);
+    EXPECT_EQ(at(direct, 42, 18), kMagenta);
 }
 
 TEST(MetafileFile, SavesTheBytesAsLoadedAndRegistersItsFactory) {
