@@ -44,13 +44,20 @@ QString substituteFace(const QString& face) {
 
 Qt::BrushStyle hatchStyle(int hatch) {
     switch (hatch) {
-        case 0: return Qt::HorPattern;
-        case 1: return Qt::VerPattern;
-        case 2: return Qt::FDiagPattern;
-        case 3: return Qt::BDiagPattern;
-        case 4: return Qt::CrossPattern;
-        case 5: return Qt::DiagCrossPattern;
-        default: return Qt::SolidPattern;
+        case 0:
+            return Qt::HorPattern;
+        case 1:
+            return Qt::VerPattern;
+        case 2:
+            return Qt::FDiagPattern;
+        case 3:
+            return Qt::BDiagPattern;
+        case 4:
+            return Qt::CrossPattern;
+        case 5:
+            return Qt::DiagCrossPattern;
+        default:
+            return Qt::SolidPattern;
     }
 }
 
@@ -66,8 +73,8 @@ double qtAngle(const QRectF& box, QPointF p) {
 // glyph they have and runs about a quarter wider, which would squeeze all text that gives a
 // width.
 double weightedAverageCharWidth(const QFontMetricsF& m) {
-    static const int weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
-                                    56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+    static const int weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6,  35, 20, 56,
+                                    56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2,  166};
     double sum = 0;
     for (int i = 0; i < 26; ++i) sum += weights[i] * m.horizontalAdvance(QChar(char16_t('a' + i)));
     sum += weights[26] * m.horizontalAdvance(QChar(u' '));
@@ -92,11 +99,21 @@ QTransform MetafileCanvas::logicalToTarget() const {
     double sx = 1, sy = 1;
     QPointF vOrg = dc_.viewportOrg;
     switch (dc_.mapMode) {
-        case 2: sx = 0.1 * pixelsPerMm_.x(), sy = -0.1 * pixelsPerMm_.y(); break;
-        case 3: sx = 0.01 * pixelsPerMm_.x(), sy = -0.01 * pixelsPerMm_.y(); break;
-        case 4: sx = 0.254 * pixelsPerMm_.x(), sy = -0.254 * pixelsPerMm_.y(); break;
-        case 5: sx = 0.0254 * pixelsPerMm_.x(), sy = -0.0254 * pixelsPerMm_.y(); break;
-        case 6: sx = 25.4 / 1440 * pixelsPerMm_.x(), sy = -25.4 / 1440 * pixelsPerMm_.y(); break;
+        case 2:
+            sx = 0.1 * pixelsPerMm_.x(), sy = -0.1 * pixelsPerMm_.y();
+            break;
+        case 3:
+            sx = 0.01 * pixelsPerMm_.x(), sy = -0.01 * pixelsPerMm_.y();
+            break;
+        case 4:
+            sx = 0.254 * pixelsPerMm_.x(), sy = -0.254 * pixelsPerMm_.y();
+            break;
+        case 5:
+            sx = 0.0254 * pixelsPerMm_.x(), sy = -0.0254 * pixelsPerMm_.y();
+            break;
+        case 6:
+            sx = 25.4 / 1440 * pixelsPerMm_.x(), sy = -25.4 / 1440 * pixelsPerMm_.y();
+            break;
         case 7:
         case 8: {
             const QPointF w = dc_.windowExt, v = dc_.viewportExt;
@@ -110,7 +127,8 @@ QTransform MetafileCanvas::logicalToTarget() const {
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
     const QTransform page(sx, 0, 0, sy, vOrg.x() - dc_.windowOrg.x() * sx,
                           vOrg.y() - dc_.windowOrg.y() * sy);
@@ -149,11 +167,20 @@ void MetafileCanvas::setWorldTransform(const QTransform& t) {
 
 void MetafileCanvas::modifyWorldTransform(const QTransform& t, uint32_t mode) {
     switch (mode) {
-        case 1: dc_.world = QTransform(); break;
-        case 2: setWorldTransform(t * dc_.world); break;
-        case 3: setWorldTransform(dc_.world * t); break;
-        case 4: setWorldTransform(t); break;
-        default: break;
+        case 1:
+            dc_.world = QTransform();
+            break;
+        case 2:
+            setWorldTransform(t * dc_.world);
+            break;
+        case 3:
+            setWorldTransform(dc_.world * t);
+            break;
+        case 4:
+            setWorldTransform(t);
+            break;
+        default:
+            break;
     }
 }
 
@@ -209,29 +236,60 @@ void MetafileCanvas::selectObject(uint32_t index) {
     if (index & 0x80000000u) {
         // Stock objects.
         switch (index & 0x7FFFFFFFu) {
-            case 0: dc_.brush = {BrushSpec::Kind::Solid, Qt::white, 0, {}}; break;
-            case 1: dc_.brush = {BrushSpec::Kind::Solid, QColor(192, 192, 192), 0, {}}; break;
-            case 2: dc_.brush = {BrushSpec::Kind::Solid, QColor(128, 128, 128), 0, {}}; break;
-            case 3: dc_.brush = {BrushSpec::Kind::Solid, QColor(64, 64, 64), 0, {}}; break;
-            case 4: dc_.brush = {BrushSpec::Kind::Solid, Qt::black, 0, {}}; break;
-            case 5: dc_.brush = {BrushSpec::Kind::Null, Qt::black, 0, {}}; break;
-            case 6: dc_.pen = PenSpec{}; dc_.pen.color = Qt::white; break;
-            case 7: dc_.pen = PenSpec{}; break;
-            case 8: dc_.pen = PenSpec{}; dc_.pen.null = true; break;
-            case 10: case 11: case 16:
+            case 0:
+                dc_.brush = {BrushSpec::Kind::Solid, Qt::white, 0, {}};
+                break;
+            case 1:
+                dc_.brush = {BrushSpec::Kind::Solid, QColor(192, 192, 192), 0, {}};
+                break;
+            case 2:
+                dc_.brush = {BrushSpec::Kind::Solid, QColor(128, 128, 128), 0, {}};
+                break;
+            case 3:
+                dc_.brush = {BrushSpec::Kind::Solid, QColor(64, 64, 64), 0, {}};
+                break;
+            case 4:
+                dc_.brush = {BrushSpec::Kind::Solid, Qt::black, 0, {}};
+                break;
+            case 5:
+                dc_.brush = {BrushSpec::Kind::Null, Qt::black, 0, {}};
+                break;
+            case 6:
+                dc_.pen = PenSpec{};
+                dc_.pen.color = Qt::white;
+                break;
+            case 7:
+                dc_.pen = PenSpec{};
+                break;
+            case 8:
+                dc_.pen = PenSpec{};
+                dc_.pen.null = true;
+                break;
+            case 10:
+            case 11:
+            case 16:
                 dc_.font = FontSpec{};
                 dc_.font.face = QStringLiteral("Liberation Mono");
                 break;
-            case 12: case 13: case 14: case 17: dc_.font = FontSpec{}; break;
-            default: break;
+            case 12:
+            case 13:
+            case 14:
+            case 17:
+                dc_.font = FontSpec{};
+                break;
+            default:
+                break;
         }
         return;
     }
     const GdiObject* o = object(index);
     if (!o) return;
-    if (const auto* pen = std::get_if<PenSpec>(o)) dc_.pen = *pen;
-    else if (const auto* brush = std::get_if<BrushSpec>(o)) dc_.brush = *brush;
-    else if (const auto* font = std::get_if<FontSpec>(o)) dc_.font = *font;
+    if (const auto* pen = std::get_if<PenSpec>(o))
+        dc_.pen = *pen;
+    else if (const auto* brush = std::get_if<BrushSpec>(o))
+        dc_.brush = *brush;
+    else if (const auto* font = std::get_if<FontSpec>(o))
+        dc_.font = *font;
     else if (const auto* region = std::get_if<RegionSpec>(o)) {
         // Selecting a region (WMF) makes it the clip.
         combineClip(logicalToTarget().map(region->area), kRgnCopy, region->area.isEmpty());
@@ -265,15 +323,25 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
         pen.setCosmetic(true);
     } else {
         // A huge width is as good as a fill and costs the stroker far less when bounded.
-        pen.setWidthF(std::min(p.width, 4.0 * (targetClip_.width() + targetClip_.height()) / scale));
+        pen.setWidthF(
+            std::min(p.width, 4.0 * (targetClip_.width() + targetClip_.height()) / scale));
     }
     pen.setCapStyle(p.cap);
     pen.setJoinStyle(p.join);
     switch (p.style) {
-        case 1: pen.setStyle(Qt::DashLine); break;
-        case 2: case 8: pen.setStyle(Qt::DotLine); break;
-        case 3: pen.setStyle(Qt::DashDotLine); break;
-        case 4: pen.setStyle(Qt::DashDotDotLine); break;
+        case 1:
+            pen.setStyle(Qt::DashLine);
+            break;
+        case 2:
+        case 8:
+            pen.setStyle(Qt::DotLine);
+            break;
+        case 3:
+            pen.setStyle(Qt::DashDotLine);
+            break;
+        case 4:
+            pen.setStyle(Qt::DashDotDotLine);
+            break;
         case 7:
             if (!p.dashes.isEmpty()) {
                 QList<qreal> pattern;
@@ -283,7 +351,8 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
                 pen.setDashPattern(pattern);
             }
             break;
-        default: break;
+        default:
+            break;
     }
     return pen;
 }
@@ -291,8 +360,10 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
 QBrush MetafileCanvas::qbrush(const BrushSpec& spec, const QTransform& t) const {
     QBrush brush;
     switch (spec.kind) {
-        case BrushSpec::Kind::Null: return Qt::NoBrush;
-        case BrushSpec::Kind::Solid: return QBrush(spec.color);
+        case BrushSpec::Kind::Null:
+            return Qt::NoBrush;
+        case BrushSpec::Kind::Solid:
+            return QBrush(spec.color);
         case BrushSpec::Kind::Hatched:
             // Hatch styles 6 to 11 are solid fills in the brush, text or background colour.
             if (spec.hatch >= 6 && spec.hatch <= 11)
@@ -353,12 +424,23 @@ bool MetafileCanvas::measure(const QRectF& b) {
 void MetafileCanvas::applyRop2() {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (dc_.rop2) {
-        case 6: mode = QPainter::RasterOp_NotDestination; break;
-        case 7: mode = QPainter::RasterOp_SourceXorDestination; break;
-        case 9: mode = QPainter::RasterOp_SourceAndDestination; break;
-        case 15: mode = QPainter::RasterOp_SourceOrDestination; break;
-        case 4: mode = QPainter::RasterOp_NotSource; break;
-        default: break;
+        case 6:
+            mode = QPainter::RasterOp_NotDestination;
+            break;
+        case 7:
+            mode = QPainter::RasterOp_SourceXorDestination;
+            break;
+        case 9:
+            mode = QPainter::RasterOp_SourceAndDestination;
+            break;
+        case 15:
+            mode = QPainter::RasterOp_SourceOrDestination;
+            break;
+        case 4:
+            mode = QPainter::RasterOp_NotSource;
+            break;
+        default:
+            break;
     }
     painter_.setCompositionMode(mode);
 }
@@ -485,7 +567,8 @@ void MetafileCanvas::rectangle(const QRectF& box) {
 
 void MetafileCanvas::roundRect(const QRectF& box, QSizeF corner) {
     QPainterPath path;
-    path.addRoundedRect(box.normalized(), std::abs(corner.width()) / 2, std::abs(corner.height()) / 2);
+    path.addRoundedRect(box.normalized(), std::abs(corner.width()) / 2,
+                        std::abs(corner.height()) / 2);
     drawShape(path, true, true);
 }
 
@@ -561,7 +644,8 @@ void MetafileCanvas::setPixel(QPointF p, const QColor& colour) {
 
 void MetafileCanvas::fillShape(const QPainterPath& logical, const BrushSpec& brush) {
     const QTransform t = logicalToTarget();
-    if (measure(t.mapRect(logical.controlPointRect())) || !sane(t.mapRect(logical.controlPointRect())))
+    if (measure(t.mapRect(logical.controlPointRect())) ||
+        !sane(t.mapRect(logical.controlPointRect())))
         return;
     applyClip();
     painter_.setTransform(t);
@@ -576,7 +660,8 @@ void MetafileCanvas::fillShape(const QPainterPath& logical, const QBrush& brush)
     painter_.fillPath(logical, brush);
 }
 
-void MetafileCanvas::frameShape(const QPainterPath& logical, const BrushSpec& brush, QSizeF stroke) {
+void MetafileCanvas::frameShape(const QPainterPath& logical, const BrushSpec& brush,
+                                QSizeF stroke) {
     const QTransform t = logicalToTarget();
     if (!sane(t.mapRect(logical.controlPointRect()))) return;
     applyClip();
@@ -676,12 +761,23 @@ void MetafileCanvas::combineClip(const QPainterPath& target, int mode, bool rese
         current.addRect(targetClip_.adjusted(-1, -1, 1, 1));
     }
     switch (mode) {
-        case kRgnAnd: dc_.clip = current.intersected(target); break;
-        case kRgnOr: dc_.clip = dc_.hasClip ? current.united(target) : current; break;
-        case kRgnXor: dc_.clip = current.subtracted(target).united(target.subtracted(current)); break;
-        case kRgnDiff: dc_.clip = current.subtracted(target); break;
-        case kRgnCopy: dc_.clip = target; break;
-        default: return;
+        case kRgnAnd:
+            dc_.clip = current.intersected(target);
+            break;
+        case kRgnOr:
+            dc_.clip = dc_.hasClip ? current.united(target) : current;
+            break;
+        case kRgnXor:
+            dc_.clip = current.subtracted(target).united(target.subtracted(current));
+            break;
+        case kRgnDiff:
+            dc_.clip = current.subtracted(target);
+            break;
+        case kRgnCopy:
+            dc_.clip = target;
+            break;
+        default:
+            return;
     }
     dc_.clip = dc_.clip.simplified();
     dc_.hasClip = true;
@@ -746,12 +842,16 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
 
     double x0 = 0;
     const uint32_t horizontal = dc_.textAlign & 6;
-    if (horizontal == 6) x0 = -total / 2;
-    else if (horizontal == 2) x0 = -total;
+    if (horizontal == 6)
+        x0 = -total / 2;
+    else if (horizontal == 2)
+        x0 = -total;
     double y0 = metrics.ascent();
     const uint32_t vertical = dc_.textAlign & 24;
-    if (vertical == 24) y0 = 0;
-    else if (vertical == 8) y0 = -metrics.descent();
+    if (vertical == 24)
+        y0 = 0;
+    else if (vertical == 8)
+        y0 = -metrics.descent();
 
     // The baseline follows the logical x axis, turned by the escapement; mirrored mappings do
     // not mirror glyphs.
@@ -790,8 +890,10 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
         painter_.setPen(dc_.textColor);
     }
     auto place = [&](QPointF at, const QString& s) {
-        if (toPath) glyphs.addText(at, font, s);
-        else painter_.drawText(at, s);
+        if (toPath)
+            glyphs.addText(at, font, s);
+        else
+            painter_.drawText(at, s);
     };
     if (!advances.empty()) {
         for (qsizetype i = 0; i < characters.size(); ++i) {
@@ -828,17 +930,25 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
         QPainterPath area;
         area.addRect(dest.normalized());
         switch (rop) {
-            case 0x00000042: painter_.fillPath(area, Qt::black); break;
-            case 0x00FF0062: painter_.fillPath(area, Qt::white); break;
-            case 0x00550009: invertShape(area); break;
+            case 0x00000042:
+                painter_.fillPath(area, Qt::black);
+                break;
+            case 0x00FF0062:
+                painter_.fillPath(area, Qt::white);
+                break;
+            case 0x00550009:
+                invertShape(area);
+                break;
             case 0x005A0049:
                 painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
                 painter_.fillPath(area, qbrush(dc_.brush, t));
                 painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
                 break;
-            case 0x00AA0029: break;
+            case 0x00AA0029:
+                break;
             default:
-                if (source.isNull() || rop == 0x00F00021) painter_.fillPath(area, qbrush(dc_.brush, t));
+                if (source.isNull() || rop == 0x00F00021)
+                    painter_.fillPath(area, qbrush(dc_.brush, t));
                 break;
         }
         return;
@@ -851,8 +961,9 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
     QRectF dst = dest;
     if (clipped != src.normalized() && src.width() != 0 && src.height() != 0) {
         const double sx = dest.width() / src.width(), sy = dest.height() / src.height();
-        dst = QRectF(dest.x() + (clipped.x() - src.x()) * sx, dest.y() + (clipped.y() - src.y()) * sy,
-                     clipped.width() * sx, clipped.height() * sy);
+        dst =
+            QRectF(dest.x() + (clipped.x() - src.x()) * sx, dest.y() + (clipped.y() - src.y()) * sy,
+                   clipped.width() * sx, clipped.height() * sy);
         src = clipped;
     }
     QImage image = source;
@@ -868,14 +979,29 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
     }
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (rop) {
-        case 0x008800C6: mode = QPainter::RasterOp_SourceAndDestination; break;
-        case 0x00EE0086: mode = QPainter::RasterOp_SourceOrDestination; break;
-        case 0x00660046: mode = QPainter::RasterOp_SourceXorDestination; break;
-        case 0x00330008: mode = QPainter::RasterOp_NotSource; break;
-        case 0x00440328: mode = QPainter::RasterOp_SourceAndNotDestination; break;
-        case 0x001100A6: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;
-        case 0x00BB0226: mode = QPainter::RasterOp_NotSourceOrDestination; break;
-        default: break;
+        case 0x008800C6:
+            mode = QPainter::RasterOp_SourceAndDestination;
+            break;
+        case 0x00EE0086:
+            mode = QPainter::RasterOp_SourceOrDestination;
+            break;
+        case 0x00660046:
+            mode = QPainter::RasterOp_SourceXorDestination;
+            break;
+        case 0x00330008:
+            mode = QPainter::RasterOp_NotSource;
+            break;
+        case 0x00440328:
+            mode = QPainter::RasterOp_SourceAndNotDestination;
+            break;
+        case 0x001100A6:
+            mode = QPainter::RasterOp_NotSourceAndNotDestination;
+            break;
+        case 0x00BB0226:
+            mode = QPainter::RasterOp_NotSourceOrDestination;
+            break;
+        default:
+            break;
     }
     if (alphaBlend) mode = QPainter::CompositionMode_SourceOver;
     painter_.setCompositionMode(mode);

@@ -10,9 +10,13 @@
 
 namespace {
 
-QColor colourRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor colourRef(uint32_t c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
-int16_t s16(ByteReader& r) { return int16_t(r.readU16le()); }
+int16_t s16(ByteReader& r) {
+    return int16_t(r.readU16le());
+}
 
 // y, x as stored.
 QPointF readYX(ByteReader& r) {
@@ -85,18 +89,35 @@ public:
         DcState& dc = canvas_.dc();
         const uint32_t words = (rec.size - 6) / 2;
         switch (rec.type) {
-            case wmr::kSetBkColor: dc.backgroundColor = colourRef(r.readU32le()); break;
-            case wmr::kSetBkMode: dc.opaqueBackground = r.readU16le() == 2; break;
-            case wmr::kSetMapMode: break;  // the file plays into our viewport whatever it says
-            case wmr::kSetRop2: dc.rop2 = r.readU16le(); break;
+            case wmr::kSetBkColor:
+                dc.backgroundColor = colourRef(r.readU32le());
+                break;
+            case wmr::kSetBkMode:
+                dc.opaqueBackground = r.readU16le() == 2;
+                break;
+            case wmr::kSetMapMode:
+                break;  // the file plays into our viewport whatever it says
+            case wmr::kSetRop2:
+                dc.rop2 = r.readU16le();
+                break;
             case wmr::kSetPolyFillMode:
                 dc.fillRule = r.readU16le() == 2 ? Qt::WindingFill : Qt::OddEvenFill;
                 break;
-            case wmr::kSetStretchBltMode: dc.stretchMode = r.readU16le(); break;
-            case wmr::kSetTextAlign: dc.textAlign = r.readU16le(); break;
-            case wmr::kSetTextColor: dc.textColor = colourRef(r.readU32le()); break;
-            case wmr::kSetWindowOrg: canvas_.setWindowOrg(readYX(r)); break;
-            case wmr::kSetWindowExt: canvas_.setWindowExt(readYX(r)); break;
+            case wmr::kSetStretchBltMode:
+                dc.stretchMode = r.readU16le();
+                break;
+            case wmr::kSetTextAlign:
+                dc.textAlign = r.readU16le();
+                break;
+            case wmr::kSetTextColor:
+                dc.textColor = colourRef(r.readU32le());
+                break;
+            case wmr::kSetWindowOrg:
+                canvas_.setWindowOrg(readYX(r));
+                break;
+            case wmr::kSetWindowExt:
+                canvas_.setWindowExt(readYX(r));
+                break;
             case wmr::kOffsetWindowOrg: {
                 const QPointF d = readYX(r);
                 canvas_.setWindowOrg(dc.windowOrg + d);
@@ -107,21 +128,41 @@ public:
                 canvas_.scaleWindowExt(xn, xd, yn, yd);
                 break;
             }
-            case wmr::kSetViewportOrg: canvas_.setViewportOrg(readYX(r)); break;
-            case wmr::kSetViewportExt: canvas_.setViewportExt(readYX(r)); break;
-            case wmr::kLineTo: canvas_.lineTo(readYX(r)); break;
-            case wmr::kMoveTo: canvas_.moveTo(readYX(r)); break;
-            case wmr::kExcludeClipRect: canvas_.excludeClipRect(readBox(r)); break;
-            case wmr::kIntersectClipRect: canvas_.intersectClipRect(readBox(r)); break;
-            case wmr::kOffsetClipRgn: canvas_.offsetClip(readYX(r)); break;
-            case wmr::kEllipse: canvas_.ellipse(readBox(r)); break;
-            case wmr::kRectangle: canvas_.rectangle(readBox(r)); break;
+            case wmr::kSetViewportOrg:
+                canvas_.setViewportOrg(readYX(r));
+                break;
+            case wmr::kSetViewportExt:
+                canvas_.setViewportExt(readYX(r));
+                break;
+            case wmr::kLineTo:
+                canvas_.lineTo(readYX(r));
+                break;
+            case wmr::kMoveTo:
+                canvas_.moveTo(readYX(r));
+                break;
+            case wmr::kExcludeClipRect:
+                canvas_.excludeClipRect(readBox(r));
+                break;
+            case wmr::kIntersectClipRect:
+                canvas_.intersectClipRect(readBox(r));
+                break;
+            case wmr::kOffsetClipRgn:
+                canvas_.offsetClip(readYX(r));
+                break;
+            case wmr::kEllipse:
+                canvas_.ellipse(readBox(r));
+                break;
+            case wmr::kRectangle:
+                canvas_.rectangle(readBox(r));
+                break;
             case wmr::kRoundRect: {
                 const int16_t h = s16(r), w = s16(r);
                 canvas_.roundRect(readBox(r), QSizeF(w, h));
                 break;
             }
-            case wmr::kArc: case wmr::kPie: case wmr::kChord: {
+            case wmr::kArc:
+            case wmr::kPie:
+            case wmr::kChord: {
                 const QPointF end = readYX(r), start = readYX(r);
                 const QRectF box = readBox(r);
                 const auto kind = rec.type == wmr::kArc   ? MetafileCanvas::ArcKind::Arc
@@ -130,17 +171,21 @@ public:
                 if (!r.failed()) canvas_.arc(box, start, end, kind);
                 break;
             }
-            case wmr::kPolygon: case wmr::kPolyline: {
+            case wmr::kPolygon:
+            case wmr::kPolyline: {
                 const uint16_t count = r.readU16le();
                 const QPolygonF points = readXYPoints(r, count);
-                if (rec.type == wmr::kPolygon) canvas_.polygon(points);
-                else canvas_.polyline(points);
+                if (rec.type == wmr::kPolygon)
+                    canvas_.polygon(points);
+                else
+                    canvas_.polyline(points);
                 break;
             }
             case wmr::kPolyPolygon: {
                 const uint16_t polygons = r.readU16le();
                 std::vector<uint16_t> counts;
-                for (uint16_t i = 0; i < polygons && !r.failed(); ++i) counts.push_back(r.readU16le());
+                for (uint16_t i = 0; i < polygons && !r.failed(); ++i)
+                    counts.push_back(r.readU16le());
                 std::vector<QPolygonF> list;
                 for (uint16_t c : counts) list.push_back(readXYPoints(r, c));
                 if (!r.failed()) canvas_.polyPolygon(list);
@@ -151,11 +196,21 @@ public:
                 canvas_.setPixel(readYX(r), colourRef(colour));
                 break;
             }
-            case wmr::kSaveDc: canvas_.saveDc(); break;
-            case wmr::kRestoreDc: canvas_.restoreDc(s16(r)); break;
-            case wmr::kSelectObject: canvas_.selectObject(r.readU16le()); break;
-            case wmr::kSelectClipRegion: canvas_.selectObject(r.readU16le()); break;
-            case wmr::kDeleteObject: canvas_.deleteObject(r.readU16le()); break;
+            case wmr::kSaveDc:
+                canvas_.saveDc();
+                break;
+            case wmr::kRestoreDc:
+                canvas_.restoreDc(s16(r));
+                break;
+            case wmr::kSelectObject:
+                canvas_.selectObject(r.readU16le());
+                break;
+            case wmr::kSelectClipRegion:
+                canvas_.selectObject(r.readU16le());
+                break;
+            case wmr::kDeleteObject:
+                canvas_.deleteObject(r.readU16le());
+                break;
             case wmr::kCreatePenIndirect: {
                 PenSpec pen;
                 const uint16_t style = r.readU16le();
@@ -168,7 +223,9 @@ public:
                 pen.cosmetic = width == 0;
                 const uint32_t cap = style & 0xF00, join = style & 0xF000;
                 pen.cap = cap == 0x100 ? Qt::SquareCap : cap == 0x200 ? Qt::FlatCap : Qt::RoundCap;
-                pen.join = join == 0x1000 ? Qt::BevelJoin : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin;
+                pen.join = join == 0x1000   ? Qt::BevelJoin
+                           : join == 0x2000 ? Qt::MiterJoin
+                                            : Qt::RoundJoin;
                 canvas_.storeObjectInFreeSlot(pen);
                 break;
             }
@@ -178,7 +235,7 @@ public:
                 const uint16_t hatch = r.readU16le();
                 BrushSpec brush;
                 brush.color = colourRef(colour);
-                brush.kind = style == 1 ? BrushSpec::Kind::Null
+                brush.kind = style == 1   ? BrushSpec::Kind::Null
                              : style == 2 ? BrushSpec::Kind::Hatched
                                           : BrushSpec::Kind::Solid;
                 brush.hatch = hatch;
@@ -226,13 +283,17 @@ public:
             case wmr::kCreatePalette:
                 canvas_.storeObjectInFreeSlot(RegionSpec{});
                 break;
-            case wmr::kCreateRegion: canvas_.storeObjectInFreeSlot(readRegion(r)); break;
+            case wmr::kCreateRegion:
+                canvas_.storeObjectInFreeSlot(readRegion(r));
+                break;
             case wmr::kFillRegion: {
                 const uint16_t region = r.readU16le(), brush = r.readU16le();
                 fillRegion(region, brushAt(brush));
                 break;
             }
-            case wmr::kPaintRegion: fillRegion(r.readU16le(), dc.brush); break;
+            case wmr::kPaintRegion:
+                fillRegion(r.readU16le(), dc.brush);
+                break;
             case wmr::kFrameRegion: {
                 const uint16_t region = r.readU16le(), brush = r.readU16le();
                 const int16_t h = s16(r), w = s16(r);
@@ -241,7 +302,8 @@ public:
                 break;
             }
             case wmr::kInvertRegion:
-                if (const RegionSpec* area = regionAt(r.readU16le())) canvas_.invertShape(area->area);
+                if (const RegionSpec* area = regionAt(r.readU16le()))
+                    canvas_.invertShape(area->area);
                 break;
             case wmr::kTextOut: {
                 const uint16_t count = r.readU16le();
@@ -271,11 +333,16 @@ public:
                 if (!(options & 0x10)) canvas_.text(p, text, advances, options, box);
                 break;
             }
-            case wmr::kDibBitBlt: case wmr::kDibStretchBlt: case wmr::kStretchDib:
-            case wmr::kSetDibToDev: case wmr::kBitBlt: case wmr::kStretchBlt:
+            case wmr::kDibBitBlt:
+            case wmr::kDibStretchBlt:
+            case wmr::kStretchDib:
+            case wmr::kSetDibToDev:
+            case wmr::kBitBlt:
+            case wmr::kStretchBlt:
                 playBlit(rec.type, r, words);
                 break;
-            default: break;  // escapes, palettes, flood fills
+            default:
+                break;  // escapes, palettes, flood fills
         }
     }
 
@@ -313,7 +380,8 @@ private:
             if (count > r.remaining() / 2) break;
             for (uint16_t i = 0; i + 1 < count; i += 2) {
                 const int16_t left = s16(r), right = s16(r);
-                if (right > left && bottom > top) area += QRect(left, top, right - left, bottom - top);
+                if (right > left && bottom > top)
+                    area += QRect(left, top, right - left, bottom - top);
             }
             if (count & 1) r.readU16le();
             r.readU16le();
@@ -337,7 +405,8 @@ private:
             } else {
                 r.readU16le();  // scan count and first scan: the DIB holds the band it names
                 r.readU16le();
-                const int16_t sy = s16(r), sx = s16(r), h = s16(r), w = s16(r), dy = s16(r), dx = s16(r);
+                const int16_t sy = s16(r), sx = s16(r), h = s16(r), w = s16(r), dy = s16(r),
+                              dx = s16(r);
                 src = QRectF(sx, sy, w, h);
                 dst = QRectF(dx, dy, w, h);
             }
@@ -393,7 +462,8 @@ private:
 
 }  // namespace
 
-void PlayWmfRecords(const QByteArray& bytes, const GatedMetafile& metafile, MetafileCanvas& canvas) {
+void PlayWmfRecords(const QByteArray& bytes, const GatedMetafile& metafile,
+                    MetafileCanvas& canvas) {
     canvas.setObjectTableSize(std::max<uint32_t>(metafile.handleCount, 1));
     WmfPlayer player(canvas);
     const auto* base = reinterpret_cast<const uint8_t*>(bytes.constData());

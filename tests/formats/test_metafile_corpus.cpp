@@ -6,13 +6,13 @@
 #include "formats/metafile.h"
 #include "support/corpus.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
-#include <QFile>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cmath>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -79,7 +79,8 @@ TEST(MetafileCorpus, SoundFilesReplayAndDamagedOnesFailCleanly) {
         const qint64 ms = clock.elapsed();
         if (markedDamaged(relative)) {
             ++damaged;
-            if (o.loaded) ++damagedReplayed;
+            if (o.loaded)
+                ++damagedReplayed;
             else {
                 ++damagedRefused;
                 EXPECT_EQ(o.error, "Metafile is not valid") << relative.toStdString();
@@ -117,8 +118,8 @@ TEST(MetafileCorpus, DrawingFilesLeaveInk) {
 TEST(MetafileCorpus, OverwrittenBytesNeverCrash) {
     SKIP_WITHOUT_CORPUS();
     const char* names[] = {"emf/libuemf/test_libuemf_ref.emf", "emf/wmf2svg/fulltest.emf",
-                           "emf/libemf2svg/test-000.emf", "wmf/libuemf/test_libuemf_ref.wmf",
-                           "wmf/wmf2svg/fulltest.wmf", "wmf/libwmf/Eg.wmf"};
+                           "emf/libemf2svg/test-000.emf",      "wmf/libuemf/test_libuemf_ref.wmf",
+                           "wmf/wmf2svg/fulltest.wmf",         "wmf/libwmf/Eg.wmf"};
     uint32_t seed = 12345;
     auto next = [&seed] {
         seed = seed * 1103515245u + 12345u;
@@ -131,7 +132,8 @@ TEST(MetafileCorpus, OverwrittenBytesNeverCrash) {
         const QByteArray original = f.readAll();
         for (int round = 0; round < 40; ++round) {
             QByteArray damaged = original;
-            for (int i = 0; i < 8; ++i) damaged[qsizetype(next() % uint32_t(damaged.size()))] = char(next());
+            for (int i = 0; i < 8; ++i)
+                damaged[qsizetype(next() % uint32_t(damaged.size()))] = char(next());
             if (round % 3 == 0) damaged.truncate(qsizetype(next() % uint32_t(damaged.size())));
             const QByteArray exact(damaged.constData(), damaged.size());
             MetafileGraphic g;
