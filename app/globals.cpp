@@ -1,0 +1,14 @@
+#include "globals.h"
+
+#include <QDir>
+
+QString WorkFolder;
+QString SettingsFile;
+
+QString WorkFolderIn(const QString& applicationDataFolder) {
+    return applicationDataFolder + QDir::separator() + QStringLiteral("PixoletOut");
+}
+
+QString SettingsFileIn(const QString& workFolder) {
+    return workFolder + QDir::separator() + QStringLiteral("pxset25.ini");
+}

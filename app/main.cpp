@@ -1,0 +1,37 @@
+// Program start: formats, title, windows, then the message loop until the main window closes.
+#include "app/main_window.h"
+#include "app/progress_window.h"
+#include "formats/host.h"
+#include "formats/picture.h"
+#include "platform/desktop.h"
+#include "platform/qt_dialogs.h"
+#include "platform/qt_host.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    InitPictureFormats();
+    SetApplicationTitle(QStringLiteral("Pixolet"));
+
+    QtDialogs qtDialogs;
+    setDialogs(&qtDialogs);
+    QtFormatHost host;
+    host.setGifProgressHook(ShowGifProgress);
+    setFormatHost(&host);
+
+    int result = 0;
+    {
+        TFrmfirst frmfirst;
+        // Closing the main window ends the program, whatever other window is still open.
+        application.setQuitOnLastWindowClosed(false);
+        QObject::connect(&frmfirst, &TFrmfirst::closed, &application, &QApplication::quit,
+                         Qt::QueuedConnection);
+        frmfirst.show();
+        result = QApplication::exec();
+    }
+    DestroyProgressForm();
+    setFormatHost(nullptr);
+    setDialogs(nullptr);
+    return result;
+}

@@ -1,0 +1,45 @@
+#include "gif_bitmap.h"
+
+#include "errors.h"
+#include "file_bytes.h"
+#include "gif.h"
+#include "picture_formats.h"
+
+#include <QSaveFile>
+
+void TGifBitmap::loadFromFile(const QString& path) {
+    const QByteArray bytes = ReadFileBytes(path);
+    ByteReader stream(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));
+    Bitmap loaded;
+    {
+        TGifFile gif;
+        ReadGifStream(stream, gif);
+        loaded = FirstImageBitmap(gif);  // image 1, through the 8-bit BMP stream
+    }
+    bitmap_ = std::move(loaded);
+}
+
+void TGifBitmap::saveToFile(const QString& path) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw PixError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    WriteBmp8Stream(bitmap_, file);
+    if (!file.commit())
+        throw PixError(
+            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+}
+
+void TGifBitmap::stretchDraw(Bitmap& target, const QRect& rect) const {
+    StretchBitmapInto(bitmap_, target, rect.x(), rect.y(), rect.width(), rect.height());
+}
+
+void InitGifModule() {
+    SetGraphicFactory(GraphicKind::GifBitmap, [] { return std::make_unique<TGifBitmap>(); });
+    RegisterPictureFormat(QStringLiteral("gif"), QStringLiteral("GIF-Format"),
+                          GraphicKind::GifBitmap);
+}
+
+void ShutdownGifModule() {
+    UnregisterPictureFormats(GraphicKind::GifBitmap);
+}

@@ -1,0 +1,454 @@
+#include "jpeg.h"
+
+#include "errors.h"
+#include "file_bytes.h"
+#include "host.h"
+#include "jpeg_shim.h"
+#include "picture.h"
+#include "picture_formats.h"
+
+#include <QFileInfo>
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+namespace {
+
+PixError jpegError(int code) { return PixError(QStringLiteral("JPEG error #%1").arg(code)); }
+
+// libjpeg's own working memory (a progressive file keeps every coefficient) has the same bound
+// as the pixels; past it libjpeg fails with its "no backing store" error instead of growing.
+constexpr long kMaxLibjpegMemory = long(kMaxBitmapBytes);
+
+// ---- decoding -------------------------------------------------------------------------------
+
+class Decompressor {
+public:
+    Decompressor() {
+        cinfo.err = InitJpegTrap(trap);
+        run(&createStep, &cinfo);
+        cinfo.mem->max_memory_to_use = kMaxLibjpegMemory;
+    }
+    ~Decompressor() { jpeg_destroy_decompress(&cinfo); }
+    Decompressor(const Decompressor&) = delete;
+    Decompressor& operator=(const Decompressor&) = delete;
+
+    void run(JpegStep step, void* context) {
+        if (const int code = RunTrapped(trap, step, context)) throw jpegError(code);
+    }
+
+    jpeg_decompress_struct cinfo{};
+    JpegTrap trap;
+
+private:
+    static void createStep(void* context) {
+        jpeg_create_decompress(static_cast<jpeg_decompress_struct*>(context));
+    }
+};
+
+struct OpenJob {
+    jpeg_decompress_struct* cinfo;
+    const unsigned char* data;
+    unsigned long size;
+};
+
+// The memory source never reads past the data: at its end libjpeg warns and sees a fake EOI.
+void openStep(void* context) {
+    auto* job = static_cast<OpenJob*>(context);
+    jpeg_mem_src(job->cinfo, job->data, job->size);
+    jpeg_read_header(job->cinfo, TRUE);
+}
+
+void startStep(void* context) { jpeg_start_decompress(static_cast<jpeg_decompress_struct*>(context)); }
+
+bool isCmyk(const jpeg_decompress_struct& cinfo) {
+    return cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+}
+
+JpegHeader headerOf(const jpeg_decompress_struct& cinfo) {
+    JpegHeader h;
+    h.width = int(cinfo.image_width);
+    h.height = int(cinfo.image_height);
+    h.components = cinfo.num_components;
+    h.grayscale = cinfo.jpeg_color_space == JCS_GRAYSCALE;
+    h.progressive = cinfo.progressive_mode != 0;
+    return h;
+}
+
+void checkDecodedSize(const jpeg_decompress_struct& cinfo) {
+    if (Bitmap::matrixBytes(cinfo.image_width, cinfo.image_height, 24) > kMaxBitmapBytes)
+        throw PixError(ImageTooLargeText(cinfo.image_width, cinfo.image_height));
+}
+
+// Opens the data, checks the size and starts decompression with the program's settings: the
+// library's defaults at full size, B,G,R rows (the bitmap's order) or CMYK for conversion here.
+void startDecoding(Decompressor& d, const QByteArray& data) {
+    OpenJob open{&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+                 static_cast<unsigned long>(data.size())};
+    d.run(&openStep, &open);
+    checkDecodedSize(d.cinfo);
+    d.cinfo.out_color_space = isCmyk(d.cinfo) ? JCS_CMYK : JCS_EXT_BGR;
+    d.run(&startStep, &d.cinfo);
+}
+
+// Adobe's CMYK is stored inverted, so each channel times black is the colour (as djpeg does it,
+// rounded to nearest).
+void cmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, int width) {
+    for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+        const unsigned k = cmyk[3];
+        bgr[0] = uint8_t((2 * cmyk[2] * k + 255) / 510);
+        bgr[1] = uint8_t((2 * cmyk[1] * k + 255) / 510);
+        bgr[2] = uint8_t((2 * cmyk[0] * k + 255) / 510);
+    }
+}
+
+constexpr int kRowsPerRead = 4;
+
+// Where each decoded row goes and what happens once rows are in; plain data, as the trap wants.
+struct RowsJob {
+    jpeg_decompress_struct* cinfo;
+    uint8_t* (*rowFor)(RowsJob* job, int y);
+    void (*rowsDone)(RowsJob* job, int firstY, int count);
+    void* user;
+};
+
+void rowsStep(void* context) {
+    auto* job = static_cast<RowsJob*>(context);
+    jpeg_decompress_struct* cinfo = job->cinfo;
+    while (cinfo->output_scanline < cinfo->output_height) {
+        const int y = int(cinfo->output_scanline);
+        const int wanted = std::min<int>(kRowsPerRead, int(cinfo->output_height) - y);
+        JSAMPROW rows[kRowsPerRead];
+        for (int i = 0; i < wanted; ++i) rows[i] = job->rowFor(job, y + i);
+        const int got = int(jpeg_read_scanlines(cinfo, rows, JDIMENSION(wanted)));
+        if (got <= 0) break;  // cannot happen with a memory source; never spin
+        if (job->rowsDone) job->rowsDone(job, y, got);
+    }
+}
+
+// Full decode: rows land in the bitmap, CMYK rows pass through a small buffer.
+struct FullDecode {
+    Bitmap* bitmap;
+    uint8_t* cmykRows;  // kRowsPerRead rows of width * 4, or nullptr
+    int width;
+};
+
+uint8_t* fullRowFor(RowsJob* job, int y) {
+    auto* f = static_cast<FullDecode*>(job->user);
+    if (f->cmykRows) return f->cmykRows + size_t(y % kRowsPerRead) * size_t(f->width) * 4;
+    return f->bitmap->scanLine(y);
+}
+
+void fullRowsDone(RowsJob* job, int firstY, int count) {
+    auto* f = static_cast<FullDecode*>(job->user);
+    for (int y = firstY; y < firstY + count; ++y)
+        cmykRowToBgr(f->cmykRows + size_t(y % kRowsPerRead) * size_t(f->width) * 4,
+                     f->bitmap->scanLine(y), f->width);
+}
+
+// Streaming stretch: each decoded row is sampled into the target rows that take it.
+struct StreamDecode {
+    Bitmap* target;
+    uint8_t* rows;     // kRowsPerRead decoded rows (B,G,R or CMYK)
+    uint8_t* bgrRow;   // one converted CMYK row, or nullptr
+    int width;
+    int channels;      // 3 or 4
+    const int* xs;     // source column of each drawn target column
+    const int* ys;     // source row of each target row of the rectangle
+    int left, top;     // the rectangle's corner in the target
+    int x0, x1;        // drawn columns of the rectangle (clipped)
+    int nextRow, y1;   // next rectangle row to fill, end of the drawn rows
+    int targetBytes;
+};
+
+uint8_t* streamRowFor(RowsJob* job, int y) {
+    auto* s = static_cast<StreamDecode*>(job->user);
+    return s->rows + size_t(y % kRowsPerRead) * size_t(s->width) * size_t(s->channels);
+}
+
+void streamRowsDone(RowsJob* job, int firstY, int count) {
+    auto* s = static_cast<StreamDecode*>(job->user);
+    for (int sy = firstY; sy < firstY + count; ++sy) {
+        if (s->nextRow >= s->y1 || s->ys[s->nextRow] != sy) continue;
+        const uint8_t* src = streamRowFor(job, sy);
+        if (s->bgrRow) {
+            cmykRowToBgr(src, s->bgrRow, s->width);
+            src = s->bgrRow;
+        }
+        uint8_t* first = s->target->scanLine(s->top + s->nextRow) + size_t(s->left + s->x0) * s->targetBytes;
+        uint8_t* d = first;
+        for (int x = s->x0; x < s->x1; ++x, d += s->targetBytes) {
+            const uint8_t* p = src + size_t(s->xs[x - s->x0]) * 3;
+            d[0] = p[0];
+            d[1] = p[1];
+            d[2] = p[2];
+        }
+        const size_t bytes = size_t(s->x1 - s->x0) * s->targetBytes;
+        for (++s->nextRow; s->nextRow < s->y1 && s->ys[s->nextRow] == sy; ++s->nextRow)
+            std::memcpy(s->target->scanLine(s->top + s->nextRow) + size_t(s->left + s->x0) * s->targetBytes,
+                        first, bytes);
+    }
+}
+
+// ---- encoding -------------------------------------------------------------------------------
+
+// A destination that grows a QByteArray owned by the caller. libjpeg's own memory destination
+// leaks its buffer when compression fails half-way, so it is not used.
+struct ByteArrayDestination {
+    jpeg_destination_mgr pub;
+    QByteArray* out;
+    JOCTET chunk[65536];
+};
+
+bool appendChunk(ByteArrayDestination* d, size_t count) noexcept {
+    try {
+        d->out->append(reinterpret_cast<const char*>(d->chunk), qsizetype(count));
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+extern "C" void destinationInit(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<ByteArrayDestination*>(cinfo->dest);
+    d->pub.next_output_byte = d->chunk;
+    d->pub.free_in_buffer = sizeof d->chunk;
+}
+
+extern "C" boolean destinationEmpty(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<ByteArrayDestination*>(cinfo->dest);
+    if (!appendChunk(d, sizeof d->chunk)) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+    d->pub.next_output_byte = d->chunk;
+    d->pub.free_in_buffer = sizeof d->chunk;
+    return TRUE;
+}
+
+extern "C" void destinationTerm(j_compress_ptr cinfo) {
+    auto* d = reinterpret_cast<ByteArrayDestination*>(cinfo->dest);
+    if (!appendChunk(d, sizeof d->chunk - d->pub.free_in_buffer)) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+}
+
+struct CompressJob {
+    jpeg_compress_struct* cinfo;
+    ByteArrayDestination* dest;
+    const Bitmap* bitmap;  // 24-bit
+    int quality;
+};
+
+void createCompressStep(void* context) {
+    jpeg_create_compress(static_cast<jpeg_compress_struct*>(context));
+}
+
+void compressStep(void* context) {
+    auto* job = static_cast<CompressJob*>(context);
+    jpeg_compress_struct* cinfo = job->cinfo;
+    cinfo->dest = &job->dest->pub;
+    cinfo->image_width = JDIMENSION(job->bitmap->width());
+    cinfo->image_height = JDIMENSION(job->bitmap->height());
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_EXT_BGR;  // the bitmap's byte order; the same colours as RGB
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, job->quality, TRUE);
+    jpeg_start_compress(cinfo, TRUE);
+    while (cinfo->next_scanline < cinfo->image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(job->bitmap->scanLine(int(cinfo->next_scanline)));
+        jpeg_write_scanlines(cinfo, &row, 1);
+    }
+    jpeg_finish_compress(cinfo);
+}
+
+class Compressor {
+public:
+    Compressor() {
+        cinfo.err = InitJpegTrap(trap);
+        run(&createCompressStep, &cinfo);
+    }
+    ~Compressor() { jpeg_destroy_compress(&cinfo); }
+    Compressor(const Compressor&) = delete;
+    Compressor& operator=(const Compressor&) = delete;
+
+    void run(JpegStep step, void* context) {
+        if (const int code = RunTrapped(trap, step, context)) throw jpegError(code);
+    }
+
+    jpeg_compress_struct cinfo{};
+    JpegTrap trap;
+};
+
+}  // namespace
+
+JpegHeader ReadJpegHeader(const QByteArray& data) {
+    Decompressor d;
+    OpenJob open{&d.cinfo, reinterpret_cast<const unsigned char*>(data.constData()),
+                 static_cast<unsigned long>(data.size())};
+    d.run(&openStep, &open);
+    return headerOf(d.cinfo);
+}
+
+Bitmap DecodeJpeg(const QByteArray& data) {
+    Decompressor d;
+    startDecoding(d, data);
+    const int width = int(d.cinfo.output_width);
+    Bitmap bitmap;
+    bitmap.create(width, int(d.cinfo.output_height), 24);
+    std::vector<uint8_t> cmyk;
+    if (d.cinfo.out_color_space == JCS_CMYK) cmyk.resize(size_t(width) * 4 * kRowsPerRead);
+    FullDecode full{&bitmap, cmyk.empty() ? nullptr : cmyk.data(), width};
+    RowsJob job{&d.cinfo, &fullRowFor, cmyk.empty() ? nullptr : &fullRowsDone, &full};
+    d.run(&rowsStep, &job);
+    return bitmap;
+}
+
+void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect) {
+    if (rect.width() <= 0 || rect.height() <= 0 || target.isEmpty() || target.bitCount() < 24)
+        return;
+    Decompressor d;
+    startDecoding(d, data);
+    const int width = int(d.cinfo.output_width), height = int(d.cinfo.output_height);
+    const int x0 = std::max(0, -rect.x()), x1 = std::min(rect.width(), target.width() - rect.x());
+    const int y0 = std::max(0, -rect.y()), y1 = std::min(rect.height(), target.height() - rect.y());
+    if (x0 >= x1 || y0 >= y1) return;
+
+    // Pixel centres, as StretchBitmapInto samples them.
+    std::vector<int> xs(size_t(x1 - x0)), ys(size_t(rect.height()));
+    for (int x = x0; x < x1; ++x)
+        xs[size_t(x - x0)] = int(((2 * uint64_t(x) + 1) * uint64_t(width)) / (2 * uint64_t(rect.width())));
+    for (int y = 0; y < rect.height(); ++y)
+        ys[size_t(y)] = int(((2 * uint64_t(y) + 1) * uint64_t(height)) / (2 * uint64_t(rect.height())));
+
+    const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
+    const int channels = cmyk ? 4 : 3;
+    std::vector<uint8_t> rows(size_t(width) * size_t(channels) * kRowsPerRead);
+    std::vector<uint8_t> bgr(cmyk ? size_t(width) * 3 : 0);
+    StreamDecode s{&target, rows.data(), cmyk ? bgr.data() : nullptr, width, channels,
+                   xs.data(), ys.data(), rect.x(), rect.y(), x0, x1, y0, y1,
+                   target.bitCount() / 8};
+    RowsJob job{&d.cinfo, &streamRowFor, &streamRowsDone, &s};
+    d.run(&rowsStep, &job);
+}
+
+QByteArray EncodeJpeg(const Bitmap& bitmap, int quality) {
+    const Bitmap* rgb = &bitmap;
+    Bitmap converted;
+    if (bitmap.bitCount() != 24) {
+        converted = bitmap.toRgb24();
+        rgb = &converted;
+    }
+    QByteArray out;
+    auto dest = std::make_unique<ByteArrayDestination>();
+    dest->pub.init_destination = destinationInit;
+    dest->pub.empty_output_buffer = destinationEmpty;
+    dest->pub.term_destination = destinationTerm;
+    dest->out = &out;
+    Compressor c;
+    CompressJob job{&c.cinfo, dest.get(), rgb, quality};
+    c.run(&compressStep, &job);
+    return out;
+}
+
+// ---- the graphic ----------------------------------------------------------------------------
+
+JpegImage::JpegImage(const JpegImage& other)
+    : Graphic(other),
+      data_(other.data_),
+      header_(other.header_),
+      width_(other.width_),
+      height_(other.height_),
+      quality_(other.quality_),
+      bitmap_(other.bitmap_),
+      decoded_(other.decoded_),
+      draws_(other.draws_) {}
+
+std::unique_ptr<Graphic> JpegImage::clone() const { return std::make_unique<JpegImage>(*this); }
+
+void JpegImage::loadFromFile(const QString& path) { loadFromData(ReadFileBytes(path)); }
+
+void JpegImage::loadFromData(QByteArray data) {
+    const JpegHeader header = ReadJpegHeader(data);
+    if (Bitmap::matrixBytes(uint32_t(header.width), uint32_t(header.height), 24) > kMaxBitmapBytes)
+        throw PixError(ImageTooLargeText(uint64_t(header.width), uint64_t(header.height)));
+    data_ = std::move(data);
+    header_ = header;
+    width_ = header.width;
+    height_ = header.height;
+    bitmap_.clear();
+    decoded_ = false;
+    draws_ = 0;
+}
+
+const Bitmap& JpegImage::pixels() const {
+    if (!decoded_) {
+        bitmap_ = DecodeJpeg(data_);
+        decoded_ = true;
+    }
+    return bitmap_;
+}
+
+void JpegImage::stretchDraw(Bitmap& target, const QRect& rect) const {
+    if (width_ <= 0 || height_ <= 0) return;
+    // A picture drawn once (a batch's working copy) never needs its full-size pixels kept; one
+    // drawn again (a preview) keeps them.
+    if (!decoded_ && draws_ == 0) {
+        ++draws_;
+        DecodeJpegStretched(data_, target, rect);
+        return;
+    }
+    ++draws_;
+    StretchBitmapInto(pixels(), target, rect.x(), rect.y(), rect.width(), rect.height());
+}
+
+Bitmap JpegImage::toBitmap() const { return pixels(); }
+
+void JpegImage::assignBitmap(const Bitmap& bitmap) {
+    bitmap_ = bitmap.bitCount() == 24 ? bitmap : bitmap.toRgb24();
+    decoded_ = true;
+    data_.clear();
+    header_ = JpegHeader{bitmap.width(), bitmap.height(), 3, false, false};
+    width_ = bitmap.width();
+    height_ = bitmap.height();
+    draws_ = 0;
+}
+
+void JpegImage::compress() { data_ = EncodeJpeg(pixels(), quality_); }
+
+void JpegImage::saveToFile(const QString& path) const {
+    WriteWholeFile(path, data_.isEmpty() ? EncodeJpeg(pixels(), quality_) : data_, true);
+}
+
+// ---- the writer and the module ---------------------------------------------------------------
+
+void WriteJpegFile(const QString& target, const Picture& source, int quality,
+                   const ResultSink& results, Picture* imagejpeg) {
+    if (quality < 1 || quality > 100) throw PixError(QStringLiteral("Range check error"));
+    // A picture of width or height 0 has nothing libjpeg could encode.
+    if (source.width() <= 0 || source.height() <= 0) {
+        formatHost().showMessage(
+            QStringLiteral("The picture is empty: nothing was written to %1").arg(target));
+        return;
+    }
+    auto jpeg = std::make_unique<JpegImage>();
+    jpeg->assignBitmap(source.graphic()->toBitmap());
+    jpeg->setQuality(quality);
+    jpeg->compress();
+    const QByteArray data = jpeg->data();
+    if (imagejpeg) imagejpeg->setGraphic(std::move(jpeg));
+
+    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+        if (results) results(AlreadyExistsLine(target));
+        return;
+    }
+    WriteWholeFile(target, data, false);
+    if (results) results(CreatedLine(target));
+}
+
+void InitJpegModule() {
+    SetGraphicFactory(GraphicKind::Jpeg, [] { return std::make_unique<JpegImage>(); });
+    RegisterPictureFormat(QStringLiteral("jpeg"), QStringLiteral("JPEG Image File"), GraphicKind::Jpeg);
+    RegisterPictureFormat(QStringLiteral("jpg"), QStringLiteral("JPEG Image File"), GraphicKind::Jpeg);
+}
+
+void ShutdownJpegModule() {
+    UnregisterPictureFormats(GraphicKind::Jpeg);
+    SetGraphicFactory(GraphicKind::Jpeg, nullptr);
+}

@@ -1,0 +1,85 @@
+#pragma once
+// JPEG images through libjpeg: the JPEG image graphic kind, encoding, and the JPEG writer.
+
+#include "bitmap.h"
+#include "graphic.h"
+#include "result_sink.h"
+
+#include <QByteArray>
+#include <QString>
+
+class Picture;
+
+// What a JPEG header says.
+struct JpegHeader {
+    int width = 0;
+    int height = 0;
+    int components = 0;
+    bool grayscale = false;
+    bool progressive = false;
+};
+
+// Reads the header only; throws "JPEG error #%d" (libjpeg's message number).
+JpegHeader ReadJpegHeader(const QByteArray& data);
+// Decodes at full size with libjpeg's defaults (accurate integer IDCT, fancy upsampling, block
+// smoothing) into a 24-bit bitmap. Greyscale and CMYK files come out as RGB. Warnings (a
+// truncated file among them) are ignored; errors throw "JPEG error #%d".
+Bitmap DecodeJpeg(const QByteArray& data);
+// Decodes every row but keeps only those a nearest-neighbour stretch into rect needs, so no
+// full-size bitmap is made. Same pixels as DecodeJpeg followed by StretchBitmapInto.
+void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect);
+// Baseline colour JPEG of a bitmap (any depth; taken as 24-bit RGB) with libjpeg's defaults and
+// the quality, 1..100.
+QByteArray EncodeJpeg(const Bitmap& bitmap, int quality);
+
+class JpegImage : public Graphic {
+public:
+    JpegImage() = default;
+    JpegImage(const JpegImage& other);
+    JpegImage& operator=(const JpegImage&) = delete;
+
+    GraphicKind kind() const override { return GraphicKind::Jpeg; }
+    std::unique_ptr<Graphic> clone() const override;
+    int width() const override { return width_; }
+    int height() const override { return height_; }
+    // Keeps the file's bytes and reads only the header; the pixels wait for their first use.
+    void loadFromFile(const QString& path) override;
+    void loadFromData(QByteArray data);
+    // Writes the compressed data (compressing the assigned bitmap first if there is none).
+    void saveToFile(const QString& path) const override;
+    void stretchDraw(Bitmap& target, const QRect& rect) const override;
+    Bitmap toBitmap() const override;
+
+    // Assign a bitmap: kept as 24-bit pixels until compressed.
+    void assignBitmap(const Bitmap& bitmap);
+    void setQuality(int quality) { quality_ = quality; }
+    int quality() const { return quality_; }
+    // Encodes the pixels at the quality and keeps the result as the image's data.
+    void compress();
+    const QByteArray& data() const { return data_; }
+    bool isDecoded() const { return decoded_; }
+    bool grayscale() const { return header_.grayscale; }
+    bool progressive() const { return header_.progressive; }
+
+private:
+    const Bitmap& pixels() const;
+
+    QByteArray data_;
+    JpegHeader header_;
+    int width_ = 0;
+    int height_ = 0;
+    int quality_ = 75;
+    mutable Bitmap bitmap_;
+    mutable bool decoded_ = false;
+    mutable int draws_ = 0;
+};
+
+// Writes source as a JPEG file at the quality: encodes first, keeps the encoding in
+// *imagejpeg when given, then writes target unless a file of that name exists, and reports
+// the outcome through results. A quality outside 1..100 is a range error.
+void WriteJpegFile(const QString& target, const Picture& source, int quality,
+                   const ResultSink& results, Picture* imagejpeg = nullptr);
+
+// The JPEG module's start-up: the JPEG image factory and the "jpeg" and "jpg" entries.
+void InitJpegModule();
+void ShutdownJpegModule();

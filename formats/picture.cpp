@@ -1,0 +1,236 @@
+#include "picture.h"
+
+#include "bmp.h"
+#include "errors.h"
+#include "host.h"
+#include "ico.h"
+#include "jpeg.h"
+#include "picture_formats.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+
+#if __has_include("formats/gif.h")
+#include "formats/gif.h"
+#define PIXOLET_HAVE_GIF 1
+#endif
+#if __has_include("formats/tiff_reader.h")
+#include "formats/tiff_reader.h"
+#define PIXOLET_HAVE_TIFF 1
+#endif
+#if __has_include("formats/metafile.h")
+#include "formats/metafile.h"
+#define PIXOLET_HAVE_METAFILE 1
+#endif
+
+namespace {
+
+bool isSeparator(QChar c) {
+#ifdef Q_OS_WIN
+    return c == u'\\' || c == u'/';
+#else
+    return c == u'/';
+#endif
+}
+
+// Every run of separators becomes one: callers join a folder that ends in a separator with a
+// separator and a name.
+QString reduceSeparators(const QString& path) {
+    QString out;
+    out.reserve(path.size());
+    for (const QChar c : path) {
+        if (isSeparator(c) && !out.isEmpty() && isSeparator(out.back())) continue;
+        out.append(c);
+    }
+    return out;
+}
+
+QString unknownExtensionText(const QString& extension) {
+    return QStringLiteral("Unknown picture file extension (.%1)").arg(extension);
+}
+
+// What a load of a kind whose module is not in the program says (the metafile kind has its
+// own module).
+QString missingKindText(GraphicKind kind, const QString& extension) {
+    switch (kind) {
+        case GraphicKind::Bitmap: return QStringLiteral("Bitmap image is not valid");
+        case GraphicKind::Icon: return QStringLiteral("Icon image is not valid");
+        case GraphicKind::Metafile: return QStringLiteral("Metafile is not valid");
+        default: return unknownExtensionText(extension);
+    }
+}
+
+}  // namespace
+
+// ---- Picture --------------------------------------------------------------------------------
+
+Picture::Picture(const Picture& other) : graphic_(other.graphic_ ? other.graphic_->clone() : nullptr) {}
+
+Picture& Picture::operator=(const Picture& other) {
+    if (this != &other) assign(other);
+    return *this;
+}
+
+void Picture::draw(Bitmap& target, int x, int y) const {
+    if (graphic_) graphic_->draw(target, x, y);
+}
+
+void Picture::stretchDraw(Bitmap& target, const QRect& rect) const {
+    if (graphic_ && target.bitCount() >= 24) graphic_->stretchDraw(target, rect);
+}
+
+void Picture::assign(const Picture& other) {
+    if (this == &other) return;
+    setGraphic(other.graphic_ ? other.graphic_->clone() : nullptr);
+}
+
+void Picture::assign(const Bitmap& bitmap) { setGraphic(std::make_unique<BitmapGraphic>(bitmap)); }
+
+void Picture::assign(const Graphic& graphic) { setGraphic(graphic.clone()); }
+
+void Picture::setGraphic(std::unique_ptr<Graphic> graphic) {
+    graphic_ = std::move(graphic);
+    changed();
+}
+
+Bitmap& Picture::bitmap() {
+    if (!graphic_ || graphic_->kind() != GraphicKind::Bitmap) setGraphic(std::make_unique<BitmapGraphic>());
+    return static_cast<BitmapGraphic*>(graphic_.get())->bitmap();
+}
+
+void Picture::loadFromFile(const QString& path) {
+    QString extension = ExtractFileExtension(path);
+    if (extension.startsWith(u'.')) extension.remove(0, 1);
+    const PictureFormatEntry* entry = FindPictureFormat(extension);
+    if (!entry) throw PixError(unknownExtensionText(extension));
+    std::unique_ptr<Graphic> graphic = MakeGraphic(entry->kind);
+    if (!graphic) throw PixError(missingKindText(entry->kind, extension));
+    graphic->loadFromFile(path);
+    setGraphic(std::move(graphic));
+}
+
+void Picture::saveToFile(const QString& path) const {
+    if (graphic_) graphic_->saveToFile(path);
+}
+
+int Picture::addObserver(std::function<void()> observer) {
+    observers_.emplace_back(nextObserverId_, std::move(observer));
+    return nextObserverId_++;
+}
+
+void Picture::removeObserver(int id) {
+    observers_.erase(std::remove_if(observers_.begin(), observers_.end(),
+                                    [id](const auto& o) { return o.first == id; }),
+                     observers_.end());
+}
+
+void Picture::changed() const {
+    // A copy, so an observer may remove itself.
+    const auto observers = observers_;
+    for (const auto& o : observers) o.second();
+}
+
+// ---- extensions and loading -----------------------------------------------------------------
+
+const QStringList& SupportedImageExtensions() {
+    static const QStringList extensions{".JPG", ".GIF", ".BMP", ".ICO", ".EMF", ".TIF"};
+    return extensions;
+}
+
+QString ExtractFileExtension(const QString& path) {
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path[i];
+        if (c == u'.') return path.mid(i);
+        if (isSeparator(c)) break;
+#ifdef Q_OS_WIN
+        if (c == u':') break;
+#endif
+    }
+    return QString();
+}
+
+QString AsciiUpperCase(const QString& text) {
+    QString out = text;
+    for (QChar& c : out) {
+        if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 'a' + 'A');
+    }
+    return out;
+}
+
+bool IsSupportedImageFile(const QString& path) {
+    return SupportedImageExtensions().contains(AsciiUpperCase(ExtractFileExtension(path)));
+}
+
+void LoadPictureFile(const QString& path, Picture& picture) {
+    const QString normalised = reduceSeparators(path);
+    const QString extension = AsciiUpperCase(ExtractFileExtension(normalised));
+    if (extension == QLatin1String(".GIF")) {
+#ifdef PIXOLET_HAVE_GIF
+        TGifFile gif;
+        ReadGifFile(normalised, gif);
+        picture.assign(FirstImageBitmap(gif));
+#else
+        throw PixError(unknownExtensionText(ExtractFileExtension(normalised).mid(1)));
+#endif
+    } else if (extension == QLatin1String(".TIF")) {
+#ifdef PIXOLET_HAVE_TIFF
+        Bitmap& bitmap = picture.bitmap();
+        const bool decoded = ReadTiffIntoBitmap(normalised, bitmap);
+        picture.changed();
+        // Nothing decoded and the reader has said why: end the user action without a second
+        // report, so a pick keeps its selection and a batch skips the file.
+        if (!decoded) throw SilentAbort();
+#else
+        throw PixError(unknownExtensionText(ExtractFileExtension(normalised).mid(1)));
+#endif
+    } else {
+        picture.loadFromFile(normalised);
+    }
+    formatHost().processMessages();
+}
+
+void InitPictureFormats() {
+    SetGraphicFactory(GraphicKind::Bitmap, [] { return std::make_unique<BitmapGraphic>(); });
+    SetGraphicFactory(GraphicKind::Icon, [] { return std::make_unique<IconGraphic>(); });
+#ifdef PIXOLET_HAVE_METAFILE
+    InitMetafileModule();
+#endif
+    RegisterPictureFormat(QStringLiteral("wmf"), QStringLiteral("Metafiles"), GraphicKind::Metafile);
+    RegisterPictureFormat(QStringLiteral("emf"), QStringLiteral("Enhanced Metafiles"), GraphicKind::Metafile);
+    RegisterPictureFormat(QStringLiteral("ico"), QStringLiteral("Icons"), GraphicKind::Icon);
+    RegisterPictureFormat(QStringLiteral("bmp"), QStringLiteral("Bitmaps"), GraphicKind::Bitmap);
+    InitJpegModule();
+#ifdef PIXOLET_HAVE_GIF
+    InitGifModule();
+#endif
+}
+
+// ---- file writing ---------------------------------------------------------------------------
+
+void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace) {
+    const auto cannotCreate = [&path] {
+        return PixError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
+    };
+    if (mayReplace) {
+        // The old file stays whole until the new one is complete.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
+        if (file.write(bytes) != bytes.size() || !file.commit()) throw cannotCreate();
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) throw cannotCreate();
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.close();
+        file.remove();  // ours, half written
+        throw cannotCreate();
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        file.remove();
+        throw cannotCreate();
+    }
+}

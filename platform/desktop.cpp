@@ -1,0 +1,92 @@
+#include "desktop.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QUrl>
+#include <optional>
+
+namespace {
+
+class QtDesktop final : public Desktop {
+public:
+    bool openFile(const QString& path) override {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    }
+    bool openLink(const QString& url) override {
+        return QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+    }
+};
+
+QtDesktop qtDesktop;
+Desktop* currentDesktop = &qtDesktop;
+std::optional<ScreenMetrics> screenOverride;
+QString dataFolderOverride;
+QString applicationTitle = QStringLiteral("Pixolet");
+
+}  // namespace
+
+Desktop& desktop() {
+    return *currentDesktop;
+}
+
+void setDesktop(Desktop* replacement) {
+    currentDesktop = replacement ? replacement : &qtDesktop;
+}
+
+ScreenMetrics CurrentScreenMetrics() {
+    if (screenOverride) return *screenOverride;
+    ScreenMetrics m;
+    const QScreen* screen = qobject_cast<QGuiApplication*>(QCoreApplication::instance())
+                                ? QGuiApplication::primaryScreen()
+                                : nullptr;
+    if (!screen) return m;
+    m.widthPixels = screen->size().width();
+    m.heightPixels = screen->size().height();
+    // Some virtual screens report no physical size; keep the defaults' proportions then.
+    if (screen->physicalSize().width() > 0 && screen->physicalSize().height() > 0) {
+        m.widthMillimetres = qRound(screen->physicalSize().width());
+        m.heightMillimetres = qRound(screen->physicalSize().height());
+    }
+    if (screen->logicalDotsPerInch() > 0) m.logicalDpi = screen->logicalDotsPerInch();
+    return m;
+}
+
+void setScreenMetricsOverride(const ScreenMetrics* metrics) {
+    if (metrics)
+        screenOverride = *metrics;
+    else
+        screenOverride.reset();
+}
+
+QString ApplicationDataFolder() {
+    if (!dataFolderOverride.isEmpty()) return dataFolderOverride;
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    // Without a name from the platform the home folder has to do.
+    if (folder.isEmpty()) folder = QDir::homePath();
+    // The roaming AppData folder always exists on Windows; the XDG data home may not yet on a
+    // fresh account, and the XDG rules ask programs to create it when they need it.
+    if (!QFileInfo(folder).isDir()) QDir().mkpath(folder);
+    return QDir::toNativeSeparators(QDir::cleanPath(folder));
+}
+
+void setApplicationDataFolderOverride(const QString& folder) {
+    dataFolderOverride = folder;
+}
+
+QString ProgramFileFolder() {
+    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + QDir::separator();
+}
+
+QString ApplicationTitle() {
+    return applicationTitle;
+}
+
+void SetApplicationTitle(const QString& title) {
+    applicationTitle = title;
+    QCoreApplication::setApplicationName(title);
+}

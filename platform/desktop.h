@@ -1,0 +1,58 @@
+#pragma once
+// Desktop services: the desktop's "open" action, the screen's size, the per-user data folder
+// and the program's own folder. Each can be replaced, so tests never start a browser or a
+// mail program and never depend on the machine's screen or home folder.
+
+#include "formats/screen_metrics.h"
+
+#include <QString>
+#include <QStringList>
+
+class Desktop {
+public:
+    virtual ~Desktop() = default;
+    // Opens a file with the desktop's default program; false when the desktop refused.
+    virtual bool openFile(const QString& path) = 0;
+    // Opens a link such as "mailto:…"; false when the desktop refused.
+    virtual bool openLink(const QString& url) = 0;
+};
+
+// The installed desktop; QDesktopServices until a test installs its own (not owned).
+Desktop& desktop();
+void setDesktop(Desktop* replacement);
+
+// A desktop that records what was asked and answers with `succeeds`.
+class RecordingDesktop : public Desktop {
+public:
+    RecordingDesktop() { setDesktop(this); }
+    ~RecordingDesktop() override { setDesktop(nullptr); }
+    bool openFile(const QString& path) override {
+        openedFiles << path;
+        return succeeds;
+    }
+    bool openLink(const QString& url) override {
+        openedLinks << url;
+        return succeeds;
+    }
+    QStringList openedFiles;
+    QStringList openedLinks;
+    bool succeeds = true;
+};
+
+// The primary screen's size in pixels and millimetres (defaults without a screen).
+ScreenMetrics CurrentScreenMetrics();
+// Fixed metrics for tests; nullptr returns to the real screen. Copied.
+void setScreenMetricsOverride(const ScreenMetrics* metrics);
+
+// The per-user folder for application data (no trailing separator): the roaming AppData on
+// Windows, the XDG data home elsewhere.
+QString ApplicationDataFolder();
+// Points ApplicationDataFolder at another folder (tests); an empty text restores the real one.
+void setApplicationDataFolderOverride(const QString& folder);
+
+// The folder of the running program file, with a trailing separator.
+QString ProgramFileFolder();
+
+// The title of the task-bar entry and of plain message boxes.
+QString ApplicationTitle();
+void SetApplicationTitle(const QString& title);

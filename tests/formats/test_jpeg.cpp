@@ -1,0 +1,301 @@
+// JPEG through libjpeg: decoding against djpeg, encoding against cjpeg, damaged input, the
+// lazy decode and the streaming stretch, and the JPEG writer.
+#include "formats/bmp.h"
+#include "formats/errors.h"
+#include "formats/file_bytes.h"
+#include "formats/jpeg.h"
+#include "formats/picture.h"
+#include "formats/picture_formats.h"
+#include "support/recording_host.h"
+#include "support/corpus.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <cstdio>
+#include <jerror.h>
+#include <jpeglib.h>
+}
+
+namespace {
+
+// A binary PPM (P6) or PGM (P5) as a 24-bit bitmap; empty when it is neither.
+Bitmap parseNetpbm(const QByteArray& bytes) {
+    qsizetype pos = 0;
+    auto token = [&]() {
+        while (pos < bytes.size() && std::isspace(uchar(bytes[pos]))) ++pos;
+        const qsizetype start = pos;
+        while (pos < bytes.size() && !std::isspace(uchar(bytes[pos]))) ++pos;
+        return bytes.mid(start, pos - start);
+    };
+    const QByteArray magic = token();
+    const int w = token().toInt(), h = token().toInt(), maxval = token().toInt();
+    ++pos;
+    const int channels = magic == "P6" ? 3 : magic == "P5" ? 1 : 0;
+    Bitmap out;
+    if (!channels || maxval != 255 || w <= 0 || h <= 0 ||
+        bytes.size() - pos < qsizetype(w) * h * channels)
+        return out;
+    out.create(w, h, 24);
+    const uchar* p = reinterpret_cast<const uchar*>(bytes.constData()) + pos;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* row = out.scanLine(y);
+        for (int x = 0; x < w; ++x, p += channels) {
+            row[3 * x + 2] = p[0];
+            row[3 * x + 1] = p[channels == 3 ? 1 : 0];
+            row[3 * x] = p[channels == 3 ? 2 : 0];
+        }
+    }
+    return out;
+}
+
+QByteArray toPpm(const Bitmap& bitmap) {
+    QByteArray out = "P6\n" + QByteArray::number(bitmap.width()) + " " +
+                     QByteArray::number(bitmap.height()) + "\n255\n";
+    for (int y = 0; y < bitmap.height(); ++y) {
+        for (int x = 0; x < bitmap.width(); ++x) {
+            const QRgb c = bitmap.pixelColor(x, y);
+            out.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
+        }
+    }
+    return out;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Smooth gradients plus a little deterministic noise: something like a photograph.
+Bitmap testPicture(int w, int h) {
+    Bitmap b;
+    b.create(w, h, 24);
+    uint32_t seed = 12345;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            seed = seed * 1103515245 + 12345;
+            const int noise = int((seed >> 16) & 15) - 8;
+            uint8_t* p = b.scanLine(y) + 3 * x;
+            p[0] = uint8_t(std::clamp(x * 255 / w + noise, 0, 255));
+            p[1] = uint8_t(std::clamp(y * 255 / h + noise, 0, 255));
+            p[2] = uint8_t(std::clamp((x + y) * 127 / (w + h) + 64 + noise, 0, 255));
+        }
+    }
+    return b;
+}
+
+QString jpegErrorText(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
+
+class JpegTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ResetPictureFormats();
+        InitPictureFormats();
+        ASSERT_TRUE(dir.isValid());
+    }
+    QString path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+    RecordingHost host;
+};
+
+TEST_F(JpegTest, DecodesEveryCorpusFileDjpegReadsToTheSamePixels) {
+    SKIP_WITHOUT_CORPUS();
+    if (!programAvailable("djpeg")) GTEST_SKIP() << "djpeg not installed";
+    // Greyscale files (djpeg writes PGM) and Adobe CMYK files (djpeg converts them as we do) are
+    // among them.
+    int compared = 0;
+    for (const QString& file : corpusFiles("jpeg", {".jpg", ".jpeg"})) {
+        // djpeg would spend minutes on a 64250 x 64250 claim that the program refuses at once.
+        try {
+            const JpegHeader h = ReadJpegHeader(ReadFileBytes(file));
+            if (Bitmap::matrixBytes(uint32_t(h.width), uint32_t(h.height), 24) > kMaxBitmapBytes) continue;
+        } catch (const PixError&) {
+        }
+        QByteArray out;
+        // djpeg exits 2 after warnings (a truncated file) but has written the whole picture.
+        const int rc = runProgram("djpeg", {"-ppm", file}, &out);
+        const Bitmap reference = parseNetpbm(out);
+        if (rc < 0 || rc == 1 || reference.isEmpty()) continue;
+        SCOPED_TRACE(file.toStdString());
+        Bitmap ours;
+        ASSERT_NO_THROW(ours = DecodeJpeg(ReadFileBytes(file)));
+        EXPECT_TRUE(ours == reference);
+        ++compared;
+    }
+    EXPECT_GE(compared, 40);  // the corpus has 46 such files: a silent skip would be a fault
+}
+
+TEST_F(JpegTest, GreyscaleFlagComesFromTheHeader) {
+    SKIP_WITHOUT_CORPUS();
+    JpegImage grey;
+    grey.loadFromFile(corpusDir() + "/jpeg/pillow/hopper_gray.jpg");
+    EXPECT_TRUE(grey.grayscale());
+    JpegImage progressive;
+    progressive.loadFromFile(corpusDir() + "/jpeg/image-rs/progressive-cat.jpg");
+    EXPECT_TRUE(progressive.progressive());
+    EXPECT_FALSE(progressive.grayscale());
+}
+
+TEST_F(JpegTest, EncodingIsByteIdenticalToCjpeg) {
+    if (!programAvailable("cjpeg")) GTEST_SKIP() << "cjpeg not installed";
+    const Bitmap picture = testPicture(97, 61);
+    writeFile(path("in.ppm"), toPpm(picture));
+    for (int quality : {1, 10, 24, 25, 50, 75, 90, 100}) {
+        SCOPED_TRACE(quality);
+        // Below 25 the plain tables would exceed 8 bits; the program always limits them to
+        // baseline values, which cjpeg does only when asked.
+        QStringList args{"-quality", QString::number(quality)};
+        if (quality < 25) args << "-baseline";
+        QByteArray reference;
+        ASSERT_EQ(runProgram("cjpeg", args << path("in.ppm"), &reference), 0);
+        EXPECT_EQ(EncodeJpeg(picture, quality), reference);
+    }
+}
+
+TEST_F(JpegTest, DamagedDataFailsWithTheLibraryMessageNumber) {
+    JpegImage image;
+    writeFile(path("empty.jpg"), {});
+    try {
+        image.loadFromFile(path("empty.jpg"));
+        FAIL() << "an empty file loaded";
+    } catch (const PixError& e) {
+        EXPECT_EQ(e.text(), jpegErrorText(JERR_INPUT_EMPTY));
+    }
+    try {
+        image.loadFromData("GIF89a not a jpeg at all");
+        FAIL() << "garbage loaded";
+    } catch (const PixError& e) {
+        EXPECT_EQ(e.text(), jpegErrorText(JERR_NO_SOI));
+    }
+    // SOI and a frame header claiming 60000 x 60000: refused before any pixel memory exists.
+    const QByteArray huge = QByteArray::fromHex("FFD8FFDB004300" + QByteArray(64, 1).toHex() +
+                                                "FFC0000B08EA60EA6001011100"
+                                                "FFDA000801010000003F00FFD9");
+    try {
+        image.loadFromData(huge);
+        FAIL() << "a 60000 x 60000 picture loaded";
+    } catch (const PixError& e) {
+        EXPECT_EQ(e.text(), ImageTooLargeText(60000, 60000));
+    }
+}
+
+TEST_F(JpegTest, EveryTruncationLoadsOrFailsCleanly) {
+    const QByteArray whole = EncodeJpeg(testPicture(40, 24), 80);
+    int decoded = 0;
+    for (qsizetype n = 0; n < whole.size(); n += 7) {
+        SCOPED_TRACE(n);
+        JpegImage image;
+        try {
+            image.loadFromData(whole.left(n));
+            // The scan is cut: libjpeg warns, pads with grey, and the warning is ignored.
+            const Bitmap b = image.toBitmap();
+            EXPECT_EQ(b.width(), 40);
+            ++decoded;
+        } catch (const PixError& e) {
+            EXPECT_TRUE(e.text().startsWith("JPEG error #")) << e.text().toStdString();
+        }
+    }
+    EXPECT_GT(decoded, 0);
+}
+
+TEST_F(JpegTest, LoadReadsTheHeaderAndDecodesOnFirstUse) {
+    const QByteArray data = EncodeJpeg(testPicture(33, 17), 90);
+    writeFile(path("a.jpg"), data);
+    JpegImage image;
+    image.loadFromFile(path("a.jpg"));
+    EXPECT_EQ(image.width(), 33);
+    EXPECT_EQ(image.height(), 17);
+    EXPECT_FALSE(image.isDecoded());
+    EXPECT_EQ(image.data(), data);
+    EXPECT_TRUE(image.toBitmap() == DecodeJpeg(data));
+    EXPECT_TRUE(image.isDecoded());
+}
+
+TEST_F(JpegTest, StreamedStretchGivesTheSamePixelsAsDecodeThenStretch) {
+    std::vector<QByteArray> files{EncodeJpeg(testPicture(101, 67), 85)};
+    if (corpusAvailable()) {
+        for (const char* name : {"/jpeg/pillow/pil_sample_cmyk.jpg", "/jpeg/pillow/hopper_gray.jpg",
+                                 "/jpeg/image-rs/progressive-cat.jpg"})
+            files.push_back(ReadFileBytes(corpusDir() + name));
+    }
+    const std::vector<QRect> rects{QRect(0, 0, 20, 13), QRect(3, 2, 50, 40), QRect(-7, -5, 60, 33),
+                                   QRect(10, 10, 250, 170), QRect(0, 0, 1, 1)};
+    for (const QByteArray& data : files) {
+        const Bitmap full = DecodeJpeg(data);
+        for (const QRect& rect : rects) {
+            SCOPED_TRACE(rect.width());
+            Bitmap expected, streamed;
+            expected.create(64, 48, 24);
+            streamed.create(64, 48, 24);
+            StretchBitmapInto(full, expected, rect.x(), rect.y(), rect.width(), rect.height());
+            DecodeJpegStretched(data, streamed, rect);
+            EXPECT_TRUE(streamed == expected);
+
+            // The graphic streams its first draw and keeps the pixels for the next one.
+            JpegImage image;
+            image.loadFromData(data);
+            Bitmap first, second;
+            first.create(64, 48, 24);
+            second.create(64, 48, 24);
+            image.stretchDraw(first, rect);
+            EXPECT_FALSE(image.isDecoded());
+            image.stretchDraw(second, rect);
+            EXPECT_TRUE(image.isDecoded());
+            EXPECT_TRUE(first == expected);
+            EXPECT_TRUE(second == expected);
+        }
+    }
+}
+
+TEST_F(JpegTest, WriterNeverReplacesAFileAndReportsEachOutcome) {
+    Picture source;
+    source.assign(testPicture(30, 20));
+    QStringList lines;
+    const ResultSink sink = [&lines](const QString& line) { lines << line; };
+    Picture kept;
+    WriteJpegFile(path("out.jpg"), source, 60, sink, &kept);
+    ASSERT_EQ(lines, QStringList{"  Successfully Created -> " + path("out.jpg")});
+    const QByteArray written = ReadFileBytes(path("out.jpg"));
+    EXPECT_EQ(written, EncodeJpeg(source.graphic()->toBitmap(), 60));
+    ASSERT_FALSE(kept.isEmpty());
+    EXPECT_EQ(kept.graphic()->kind(), GraphicKind::Jpeg);
+    EXPECT_EQ(static_cast<const JpegImage*>(kept.graphic())->data(), written);
+
+    // The second time the encoding still happens, the file stays as it was.
+    source.assign(testPicture(10, 10));
+    WriteJpegFile(path("out.jpg"), source, 60, sink, &kept);
+    EXPECT_EQ(lines.last(), "  File already exists -> " + path("out.jpg"));
+    EXPECT_EQ(ReadFileBytes(path("out.jpg")), written);
+    EXPECT_EQ(kept.width(), 10);
+
+    for (int bad : {0, 101, -5}) {
+        try {
+            WriteJpegFile(path("q.jpg"), source, bad, sink);
+            FAIL() << "quality " << bad << " accepted";
+        } catch (const PixError& e) {
+            EXPECT_EQ(e.text(), "Range check error");
+        }
+    }
+    EXPECT_FALSE(QFile::exists(path("q.jpg")));
+
+    // Nothing to encode: said once, nothing written, no result line.
+    Picture empty;
+    empty.bitmap().create(0, 5, 24);
+    WriteJpegFile(path("empty.jpg"), empty, 75, sink);
+    EXPECT_FALSE(QFile::exists(path("empty.jpg")));
+    EXPECT_EQ(host.messages.size(), 1);
+    EXPECT_EQ(lines.size(), 2);
+
+    try {
+        WriteJpegFile(path("no/such/folder/x.jpg"), source, 75, sink);
+        FAIL() << "wrote into a missing folder";
+    } catch (const PixError& e) {
+        EXPECT_TRUE(e.text().startsWith("Cannot create file ")) << e.text().toStdString();
+    }
+}
+
+}  // namespace

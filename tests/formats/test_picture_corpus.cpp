@@ -1,0 +1,75 @@
+// Every image of the corpus either loads through LoadPictureFile or fails with one of the
+// loader's own messages; nothing crashes, hangs or reads out of bounds.
+#include "formats/errors.h"
+#include "formats/picture.h"
+#include "formats/picture_formats.h"
+#include "support/recording_host.h"
+#include "support/corpus.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool isLoaderMessage(const QString& text) {
+    static const QRegularExpression pattern(
+        "^(Unknown picture file extension \\(\\..*\\)|Cannot open file .+|Bitmap image is not valid|"
+        "Icon image is not valid|Metafile is not valid|JPEG error #\\d+|"
+        "Image is too large to load \\(\\d+ x \\d+ pixels\\))$");
+    return pattern.match(text).hasMatch();
+}
+
+void sweep(const QString& folder, const QStringList& suffixes, bool anyDecoderMessage) {
+    SKIP_WITHOUT_CORPUS();
+    ResetPictureFormats();
+    InitPictureFormats();
+    RecordingHost host;
+    int loaded = 0;
+    for (const QString& file : corpusFiles(folder, suffixes)) {
+        SCOPED_TRACE(file.toStdString());
+        Picture picture;
+        try {
+            LoadPictureFile(file, picture);
+            ASSERT_FALSE(picture.isEmpty());
+            // JPEG pixels wait for their first use: use them.
+            const Bitmap b = picture.graphic()->toBitmap();
+            EXPECT_EQ(b.width(), picture.width());
+            ++loaded;
+        } catch (const PixError& e) {
+            // The GIF and TIFF decoders have messages of their own, checked by their tests.
+            EXPECT_TRUE(anyDecoderMessage || isLoaderMessage(e.text())) << e.text().toStdString();
+            EXPECT_FALSE(e.text().isEmpty());
+        } catch (const SilentAbort&) {
+            EXPECT_FALSE(host.messages.isEmpty());
+        }
+    }
+    EXPECT_GT(loaded, 0);
+}
+
+TEST(PictureCorpus, Jpeg) { sweep("jpeg", {".jpg", ".jpeg"}, false); }
+TEST(PictureCorpus, Bmp) { sweep("bmp", {".bmp", ".dib"}, false); }
+TEST(PictureCorpus, Ico) { sweep("ico", {".ico", ".cur"}, false); }
+TEST(PictureCorpus, Metafiles) {
+    SKIP_WITHOUT_CORPUS();
+    ResetPictureFormats();
+    InitPictureFormats();
+    if (!MakeGraphic(GraphicKind::Metafile)) {
+        // Without the metafile module every one fails honestly.
+        for (const QString& file : corpusFiles("emf", {".emf"}) + corpusFiles("wmf", {".wmf"})) {
+            Picture p;
+            EXPECT_THROW(LoadPictureFile(file, p), PixError);
+        }
+        return;
+    }
+    sweep("emf", {".emf"}, false);
+    sweep("wmf", {".wmf"}, false);
+}
+#if __has_include("formats/gif.h")
+TEST(PictureCorpus, Gif) { sweep("gif", {".gif"}, true); }
+#endif
+#if __has_include("formats/tiff_reader.h")
+TEST(PictureCorpus, Tiff) { sweep("tiff", {".tif"}, true); }
+#endif
+
+}  // namespace
