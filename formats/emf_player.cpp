@@ -89,8 +89,8 @@ QPainterPath readRegion(ByteReader r, uint32_t bytes) {
     return path;
 }
 
-FontSpec readLogFont(ByteReader& r) {
-    FontSpec f;
+LogicalFont readLogFont(ByteReader& r) {
+    LogicalFont f;
     f.height = readI32(r);
     f.width = readI32(r);
     f.escapement = readI32(r);
@@ -256,7 +256,7 @@ public:
                 const uint32_t style = r.readU32le();
                 const int32_t width = readI32(r);
                 readI32(r);
-                PenSpec pen = penFromStyle(style, uint32_t(std::abs(width)));
+                LogicalPen pen = penFromStyle(style, uint32_t(std::abs(width)));
                 pen.color = colourRef(r.readU32le());
                 canvas_.storeObject(index, pen);
                 break;
@@ -271,7 +271,7 @@ public:
                 const uint32_t colour = r.readU32le();
                 r.readU32le();
                 const uint32_t entries = r.readU32le();
-                PenSpec pen = penFromStyle(style, width);
+                LogicalPen pen = penFromStyle(style, width);
                 pen.color = colourRef(colour);
                 if (brushStyle == 1) pen.null = true;
                 if (brushStyle == 2) pen.hatch = int(hatchOf(rec));
@@ -289,11 +289,11 @@ public:
                 const uint32_t style = r.readU32le();
                 const uint32_t colour = r.readU32le();
                 const uint32_t hatch = r.readU32le();
-                BrushSpec brush;
+                LogicalBrush brush;
                 brush.color = colourRef(colour);
-                brush.kind = style == 1   ? BrushSpec::Kind::Null
-                             : style == 2 ? BrushSpec::Kind::Hatched
-                                          : BrushSpec::Kind::Solid;
+                brush.kind = style == 1   ? LogicalBrush::Kind::Null
+                             : style == 2 ? LogicalBrush::Kind::Hatched
+                                          : LogicalBrush::Kind::Solid;
                 brush.hatch = int(hatch);
                 canvas_.storeObject(index, brush);
                 break;
@@ -304,8 +304,8 @@ public:
                 const uint32_t usage = r.readU32le();
                 const uint32_t offBmi = r.readU32le(), cbBmi = r.readU32le();
                 const uint32_t offBits = r.readU32le(), cbBits = r.readU32le();
-                BrushSpec brush;
-                brush.kind = BrushSpec::Kind::Pattern;
+                LogicalBrush brush;
+                brush.kind = LogicalBrush::Kind::Pattern;
                 brush.color = dc.textColor;
                 DibSource source{span(record(rec), offBmi, cbBmi),
                                  span(record(rec), offBits, cbBits), usage == 1};
@@ -403,7 +403,7 @@ public:
                 else if (rec.type == emr::kPaintRgn)
                     canvas_.fillShape(area, dc.brush);
                 else {
-                    const BrushSpec brush = brushAt(brushIndex);
+                    const LogicalBrush brush = brushAt(brushIndex);
                     if (rec.type == emr::kFillRgn)
                         canvas_.fillShape(area, brush);
                     else
@@ -469,8 +469,8 @@ private:
         return r.readU32le();
     }
 
-    static PenSpec penFromStyle(uint32_t style, uint32_t width) {
-        PenSpec pen;
+    static LogicalPen penFromStyle(uint32_t style, uint32_t width) {
+        LogicalPen pen;
         pen.style = int(style & 0xF);
         pen.null = pen.style == 5;
         pen.width = width;
@@ -482,16 +482,16 @@ private:
         return pen;
     }
 
-    BrushSpec brushAt(uint32_t index) {
+    LogicalBrush brushAt(uint32_t index) {
         if (index & 0x80000000u) {
             const DcState keep = canvas_.dc();
             canvas_.selectObject(index);
-            const BrushSpec b = canvas_.dc().brush;
+            const LogicalBrush b = canvas_.dc().brush;
             canvas_.dc() = keep;
             return b;
         }
         if (const GdiObject* o = canvas_.object(index))
-            if (const auto* b = std::get_if<BrushSpec>(o)) return *b;
+            if (const auto* b = std::get_if<LogicalBrush>(o)) return *b;
         return canvas_.dc().brush;
     }
 

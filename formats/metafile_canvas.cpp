@@ -218,13 +218,14 @@ void MetafileCanvas::storeObjectInFreeSlot(GdiObject object) {
         if (std::holds_alternative<std::monostate>(slot)) {
             slot = std::move(object);
             // A slot holding a placeholder still counts as taken.
-            if (std::holds_alternative<std::monostate>(slot)) slot = RegionSpec{};
+            if (std::holds_alternative<std::monostate>(slot)) slot = RegionObject{};
             return;
         }
     }
     if (objects_.size() < kMaxObjects) {
         objects_.push_back(std::move(object));
-        if (std::holds_alternative<std::monostate>(objects_.back())) objects_.back() = RegionSpec{};
+        if (std::holds_alternative<std::monostate>(objects_.back()))
+            objects_.back() = RegionObject{};
     }
 }
 
@@ -237,45 +238,45 @@ void MetafileCanvas::selectObject(uint32_t index) {
         // Stock objects.
         switch (index & 0x7FFFFFFFu) {
             case 0:
-                dc_.brush = {BrushSpec::Kind::Solid, Qt::white, 0, {}};
+                dc_.brush = {LogicalBrush::Kind::Solid, Qt::white, 0, {}};
                 break;
             case 1:
-                dc_.brush = {BrushSpec::Kind::Solid, QColor(192, 192, 192), 0, {}};
+                dc_.brush = {LogicalBrush::Kind::Solid, QColor(192, 192, 192), 0, {}};
                 break;
             case 2:
-                dc_.brush = {BrushSpec::Kind::Solid, QColor(128, 128, 128), 0, {}};
+                dc_.brush = {LogicalBrush::Kind::Solid, QColor(128, 128, 128), 0, {}};
                 break;
             case 3:
-                dc_.brush = {BrushSpec::Kind::Solid, QColor(64, 64, 64), 0, {}};
+                dc_.brush = {LogicalBrush::Kind::Solid, QColor(64, 64, 64), 0, {}};
                 break;
             case 4:
-                dc_.brush = {BrushSpec::Kind::Solid, Qt::black, 0, {}};
+                dc_.brush = {LogicalBrush::Kind::Solid, Qt::black, 0, {}};
                 break;
             case 5:
-                dc_.brush = {BrushSpec::Kind::Null, Qt::black, 0, {}};
+                dc_.brush = {LogicalBrush::Kind::Null, Qt::black, 0, {}};
                 break;
             case 6:
-                dc_.pen = PenSpec{};
+                dc_.pen = LogicalPen{};
                 dc_.pen.color = Qt::white;
                 break;
             case 7:
-                dc_.pen = PenSpec{};
+                dc_.pen = LogicalPen{};
                 break;
             case 8:
-                dc_.pen = PenSpec{};
+                dc_.pen = LogicalPen{};
                 dc_.pen.null = true;
                 break;
             case 10:
             case 11:
             case 16:
-                dc_.font = FontSpec{};
+                dc_.font = LogicalFont{};
                 dc_.font.face = QStringLiteral("Liberation Mono");
                 break;
             case 12:
             case 13:
             case 14:
             case 17:
-                dc_.font = FontSpec{};
+                dc_.font = LogicalFont{};
                 break;
             default:
                 break;
@@ -284,13 +285,13 @@ void MetafileCanvas::selectObject(uint32_t index) {
     }
     const GdiObject* o = object(index);
     if (!o) return;
-    if (const auto* pen = std::get_if<PenSpec>(o))
+    if (const auto* pen = std::get_if<LogicalPen>(o))
         dc_.pen = *pen;
-    else if (const auto* brush = std::get_if<BrushSpec>(o))
+    else if (const auto* brush = std::get_if<LogicalBrush>(o))
         dc_.brush = *brush;
-    else if (const auto* font = std::get_if<FontSpec>(o))
+    else if (const auto* font = std::get_if<LogicalFont>(o))
         dc_.font = *font;
-    else if (const auto* region = std::get_if<RegionSpec>(o)) {
+    else if (const auto* region = std::get_if<RegionObject>(o)) {
         // Selecting a region (WMF) makes it the clip.
         combineClip(logicalToTarget().map(region->area), kRgnCopy, region->area.isEmpty());
     }
@@ -301,17 +302,17 @@ void MetafileCanvas::deleteObject(uint32_t index) {
 }
 
 QPen MetafileCanvas::qpen(const QTransform& t) const {
-    const PenSpec& p = dc_.pen;
+    const LogicalPen& p = dc_.pen;
     if (p.null || p.style == 5) return Qt::NoPen;
     QPen pen(p.color);
     if (!p.pattern.isNull()) {
-        BrushSpec b;
-        b.kind = BrushSpec::Kind::Pattern;
+        LogicalBrush b;
+        b.kind = LogicalBrush::Kind::Pattern;
         b.pattern = p.pattern;
         pen.setBrush(qbrush(b, t));
     } else if (p.hatch >= 0) {
-        BrushSpec b;
-        b.kind = BrushSpec::Kind::Hatched;
+        LogicalBrush b;
+        b.kind = LogicalBrush::Kind::Hatched;
         b.color = p.color;
         b.hatch = p.hatch;
         pen.setBrush(qbrush(b, t));
@@ -357,25 +358,25 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
     return pen;
 }
 
-QBrush MetafileCanvas::qbrush(const BrushSpec& spec, const QTransform& t) const {
+QBrush MetafileCanvas::qbrush(const LogicalBrush& logical, const QTransform& t) const {
     QBrush brush;
-    switch (spec.kind) {
-        case BrushSpec::Kind::Null:
+    switch (logical.kind) {
+        case LogicalBrush::Kind::Null:
             return Qt::NoBrush;
-        case BrushSpec::Kind::Solid:
-            return QBrush(spec.color);
-        case BrushSpec::Kind::Hatched:
+        case LogicalBrush::Kind::Solid:
+            return QBrush(logical.color);
+        case LogicalBrush::Kind::Hatched:
             // Hatch styles 6 to 11 are solid fills in the brush, text or background colour.
-            if (spec.hatch >= 6 && spec.hatch <= 11)
-                return QBrush(spec.hatch < 8    ? spec.color
-                              : spec.hatch < 10 ? dc_.textColor
+            if (logical.hatch >= 6 && logical.hatch <= 11)
+                return QBrush(logical.hatch < 8    ? logical.color
+                              : logical.hatch < 10 ? dc_.textColor
                                                 : dc_.backgroundColor);
-            brush = QBrush(spec.color, hatchStyle(spec.hatch));
+            brush = QBrush(logical.color, hatchStyle(logical.hatch));
             break;
-        case BrushSpec::Kind::Pattern:
-            if (spec.pattern.isNull()) return QBrush(spec.color);
-            if (spec.monochrome) {
-                QImage tinted = spec.pattern;
+        case LogicalBrush::Kind::Pattern:
+            if (logical.pattern.isNull()) return QBrush(logical.color);
+            if (logical.monochrome) {
+                QImage tinted = logical.pattern;
                 const QRgb fore = dc_.textColor.rgb(), back = dc_.backgroundColor.rgb();
                 for (int y = 0; y < tinted.height(); ++y) {
                     auto* line = reinterpret_cast<QRgb*>(tinted.scanLine(y));
@@ -384,7 +385,7 @@ QBrush MetafileCanvas::qbrush(const BrushSpec& spec, const QTransform& t) const 
                 }
                 brush = QBrush(tinted);
             } else {
-                brush = QBrush(spec.pattern);
+                brush = QBrush(logical.pattern);
             }
             break;
     }
@@ -466,7 +467,7 @@ void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stro
     }
     QPainterPath shape = logical;
     shape.setFillRule(dc_.fillRule);
-    if (fill && dc_.brush.kind == BrushSpec::Kind::Hatched && dc_.opaqueBackground)
+    if (fill && dc_.brush.kind == LogicalBrush::Kind::Hatched && dc_.opaqueBackground)
         painter_.fillPath(shape, dc_.backgroundColor);
     painter_.setPen(pen);
     painter_.setBrush(brush);
@@ -642,7 +643,7 @@ void MetafileCanvas::setPixel(QPointF p, const QColor& colour) {
     painter_.fillRect(QRectF(std::floor(q.x()), std::floor(q.y()), 1, 1), colour);
 }
 
-void MetafileCanvas::fillShape(const QPainterPath& logical, const BrushSpec& brush) {
+void MetafileCanvas::fillShape(const QPainterPath& logical, const LogicalBrush& brush) {
     const QTransform t = logicalToTarget();
     if (measure(t.mapRect(logical.controlPointRect())) ||
         !sane(t.mapRect(logical.controlPointRect())))
@@ -660,7 +661,7 @@ void MetafileCanvas::fillShape(const QPainterPath& logical, const QBrush& brush)
     painter_.fillPath(logical, brush);
 }
 
-void MetafileCanvas::frameShape(const QPainterPath& logical, const BrushSpec& brush,
+void MetafileCanvas::frameShape(const QPainterPath& logical, const LogicalBrush& brush,
                                 QSizeF stroke) {
     const QTransform t = logicalToTarget();
     if (!sane(t.mapRect(logical.controlPointRect()))) return;
@@ -795,7 +796,7 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
                           const std::vector<double>& advances, uint32_t options,
                           const std::optional<QRectF>& box) {
     const QTransform t = logicalToTarget();
-    const FontSpec& f = dc_.font;
+    const LogicalFont& f = dc_.font;
     const double kx = axisScale(t, false), ky = axisScale(t, true);
     // Height 0 asks for the default size: about 12 points on a 96 dpi screen.
     double pixels = f.height == 0 ? 16.0 : std::abs(double(f.height)) * ky;

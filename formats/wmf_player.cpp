@@ -212,7 +212,7 @@ public:
                 canvas_.deleteObject(r.readU16le());
                 break;
             case wmr::kCreatePenIndirect: {
-                PenSpec pen;
+                LogicalPen pen;
                 const uint16_t style = r.readU16le();
                 const int16_t width = s16(r);
                 s16(r);
@@ -233,11 +233,11 @@ public:
                 const uint16_t style = r.readU16le();
                 const uint32_t colour = r.readU32le();
                 const uint16_t hatch = r.readU16le();
-                BrushSpec brush;
+                LogicalBrush brush;
                 brush.color = colourRef(colour);
-                brush.kind = style == 1   ? BrushSpec::Kind::Null
-                             : style == 2 ? BrushSpec::Kind::Hatched
-                                          : BrushSpec::Kind::Solid;
+                brush.kind = style == 1   ? LogicalBrush::Kind::Null
+                             : style == 2 ? LogicalBrush::Kind::Hatched
+                                          : LogicalBrush::Kind::Solid;
                 brush.hatch = hatch;
                 canvas_.storeObjectInFreeSlot(brush);
                 break;
@@ -245,8 +245,8 @@ public:
             case wmr::kDibCreatePatternBrush: {
                 r.readU16le();
                 const uint16_t usage = r.readU16le();
-                BrushSpec brush;
-                brush.kind = BrushSpec::Kind::Pattern;
+                LogicalBrush brush;
+                brush.kind = LogicalBrush::Kind::Pattern;
                 brush.color = dc.textColor;
                 brush.pattern = readTrailingDib(r, usage == 1);
                 canvas_.storeObjectInFreeSlot(brush);
@@ -254,13 +254,13 @@ public:
             }
             case wmr::kCreatePatternBrush: {
                 // An old device-dependent bitmap: its mid grey stands in.
-                BrushSpec brush;
+                LogicalBrush brush;
                 brush.color = QColor(128, 128, 128);
                 canvas_.storeObjectInFreeSlot(brush);
                 break;
             }
             case wmr::kCreateFontIndirect: {
-                FontSpec f;
+                LogicalFont f;
                 f.height = s16(r);
                 f.width = s16(r);
                 f.escapement = s16(r);
@@ -281,7 +281,7 @@ public:
                 break;
             }
             case wmr::kCreatePalette:
-                canvas_.storeObjectInFreeSlot(RegionSpec{});
+                canvas_.storeObjectInFreeSlot(RegionObject{});
                 break;
             case wmr::kCreateRegion:
                 canvas_.storeObjectInFreeSlot(readRegion(r));
@@ -297,12 +297,12 @@ public:
             case wmr::kFrameRegion: {
                 const uint16_t region = r.readU16le(), brush = r.readU16le();
                 const int16_t h = s16(r), w = s16(r);
-                if (const RegionSpec* area = regionAt(region))
+                if (const RegionObject* area = regionAt(region))
                     canvas_.frameShape(area->area, brushAt(brush), QSizeF(w, h));
                 break;
             }
             case wmr::kInvertRegion:
-                if (const RegionSpec* area = regionAt(r.readU16le()))
+                if (const RegionObject* area = regionAt(r.readU16le()))
                     canvas_.invertShape(area->area);
                 break;
             case wmr::kTextOut: {
@@ -347,24 +347,24 @@ public:
     }
 
 private:
-    const RegionSpec* regionAt(uint16_t index) {
+    const RegionObject* regionAt(uint16_t index) {
         const GdiObject* o = canvas_.object(index);
-        return o ? std::get_if<RegionSpec>(o) : nullptr;
+        return o ? std::get_if<RegionObject>(o) : nullptr;
     }
 
-    BrushSpec brushAt(uint16_t index) {
+    LogicalBrush brushAt(uint16_t index) {
         const GdiObject* o = canvas_.object(index);
         if (o)
-            if (const auto* b = std::get_if<BrushSpec>(o)) return *b;
+            if (const auto* b = std::get_if<LogicalBrush>(o)) return *b;
         return canvas_.dc().brush;
     }
 
-    void fillRegion(uint16_t index, const BrushSpec& brush) {
-        if (const RegionSpec* area = regionAt(index)) canvas_.fillShape(area->area, brush);
+    void fillRegion(uint16_t index, const LogicalBrush& brush) {
+        if (const RegionObject* area = regionAt(index)) canvas_.fillShape(area->area, brush);
     }
 
-    static RegionSpec readRegion(ByteReader& r) {
-        RegionSpec region;
+    static RegionObject readRegion(ByteReader& r) {
+        RegionObject region;
         r.skip(2 + 2 + 4 + 2);
         const uint16_t scans = r.readU16le();
         r.skip(2);
