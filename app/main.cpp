@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "formats/host.h"
+#include "formats/metafile.h"
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/qt_dialogs.h"
@@ -12,6 +13,8 @@
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     InitPictureFormats();
+    // Metafile sizes follow the screen the program runs on.
+    SetMetafileScreenMetrics(CurrentScreenMetrics());
     SetApplicationTitle(QStringLiteral("Pixolet"));
 
     QtDialogs qtDialogs;

@@ -4,9 +4,9 @@
 
 #include "formats/metafile.h"
 
+#include <benchmark/benchmark.h>
 #include <QGuiApplication>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 namespace {
 

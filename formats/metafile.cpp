@@ -30,8 +30,12 @@ QImage canvasImage(int width, int height) {
 
 }  // namespace
 
-const ScreenMetrics& MetafileScreenMetrics() { return moduleScreen(); }
-void SetMetafileScreenMetrics(const ScreenMetrics& screen) { moduleScreen() = screen; }
+const ScreenMetrics& MetafileScreenMetrics() {
+    return moduleScreen();
+}
+void SetMetafileScreenMetrics(const ScreenMetrics& screen) {
+    moduleScreen() = screen;
+}
 
 void InitMetafileModule() {
     SetGraphicFactory(GraphicKind::Metafile,
@@ -54,7 +58,9 @@ std::unique_ptr<Graphic> MetafileGraphic::clone() const {
     return std::make_unique<MetafileGraphic>(*this);
 }
 
-void MetafileGraphic::loadFromFile(const QString& path) { loadFromBytes(ReadFileBytes(path)); }
+void MetafileGraphic::loadFromFile(const QString& path) {
+    loadFromBytes(ReadFileBytes(path));
+}
 
 void MetafileGraphic::loadFromBytes(const QByteArray& bytes) {
     auto gated = std::make_unique<GatedMetafile>(GateMetafile(bytes));
@@ -80,8 +86,12 @@ void MetafileGraphic::loadFromBytes(const QByteArray& bytes) {
     bytes_ = bytes;
 }
 
-bool MetafileGraphic::isWmf() const { return gated_ && gated_->format == MetafileFormat::Wmf; }
-bool MetafileGraphic::isDamaged() const { return gated_ && gated_->truncated; }
+bool MetafileGraphic::isWmf() const {
+    return gated_ && gated_->format == MetafileFormat::Wmf;
+}
+bool MetafileGraphic::isDamaged() const {
+    return gated_ && gated_->damaged;
+}
 
 void MetafileGraphic::saveToFile(const QString& path) const {
     QFile file(path);
@@ -104,8 +114,10 @@ void MetafileGraphic::render(QImage& image, const QRect& rect) const {
     const QRectF target(rect);
     if (m.format == MetafileFormat::Emf) {
         // Device pixels of the reference device -> 0.01 mm -> the frame laid on the rectangle.
-        const double mmPerPixelX = 100.0 * m.referenceMillimetres.width() / m.referencePixels.width();
-        const double mmPerPixelY = 100.0 * m.referenceMillimetres.height() / m.referencePixels.height();
+        const double mmPerPixelX =
+            100.0 * m.referenceMillimetres.width() / m.referencePixels.width();
+        const double mmPerPixelY =
+            100.0 * m.referenceMillimetres.height() / m.referencePixels.height();
         double fl = m.frame.left(), ft = m.frame.top();
         double fw = double(m.frame.right()) - fl, fh = double(m.frame.bottom()) - ft;
         if (fw <= 0 || fh <= 0) {
@@ -118,8 +130,9 @@ void MetafileGraphic::render(QImage& image, const QRect& rect) const {
         const double sx = target.width() / fw, sy = target.height() / fh;
         const QTransform device(mmPerPixelX * sx, 0, 0, mmPerPixelY * sy, target.left() - fl * sx,
                                 target.top() - ft * sy);
-        const QPointF pixelsPerMm(double(m.referencePixels.width()) / m.referenceMillimetres.width(),
-                                  double(m.referencePixels.height()) / m.referenceMillimetres.height());
+        const QPointF pixelsPerMm(
+            double(m.referencePixels.width()) / m.referenceMillimetres.width(),
+            double(m.referencePixels.height()) / m.referenceMillimetres.height());
         MetafileCanvas canvas(painter, device, QRectF(visible), pixelsPerMm, false);
         PlayEmfRecords(bytes_, m, canvas);
     } else {
@@ -128,13 +141,14 @@ void MetafileGraphic::render(QImage& image, const QRect& rect) const {
         DcState& dc = canvas.dc();
         QRectF window(0, 0, target.width(), target.height());
         if (m.placeable) {
-            window = QRectF(m.placeableBox.left(), m.placeableBox.top(),
-                            m.placeableBox.width() - 1, m.placeableBox.height() - 1);
+            window = QRectF(m.placeableBox.left(), m.placeableBox.top(), m.placeableBox.width() - 1,
+                            m.placeableBox.height() - 1);
         } else if (m.hasWindowFromRecords) {
             window = QRectF(m.windowFromRecords);
         }
         dc.windowOrg = window.topLeft();
-        if (window.width() != 0 && window.height() != 0) dc.windowExt = QPointF(window.width(), window.height());
+        if (window.width() != 0 && window.height() != 0)
+            dc.windowExt = QPointF(window.width(), window.height());
         dc.viewportOrg = target.topLeft();
         dc.viewportExt = QPointF(target.width(), target.height());
         PlayWmfRecords(bytes_, m, canvas);
@@ -149,7 +163,8 @@ void MetafileGraphic::stretchDraw(Bitmap& target, const QRect& rect) const {
     QImage image = canvasImage(visible.width(), visible.height());
     const bool wide = target.bitCount() == 32;
     for (int y = 0; y < visible.height(); ++y) {
-        const uint8_t* src = target.scanLine(visible.top() + y) + size_t(visible.left()) * (wide ? 4 : 3);
+        const uint8_t* src =
+            target.scanLine(visible.top() + y) + size_t(visible.left()) * (wide ? 4 : 3);
         auto* dst = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < visible.width(); ++x, src += wide ? 4 : 3)
             dst[x] = qRgb(src[2], src[1], src[0]);

@@ -44,13 +44,20 @@ QString substituteFace(const QString& face) {
 
 Qt::BrushStyle hatchStyle(int hatch) {
     switch (hatch) {
-        case 0: return Qt::HorPattern;
-        case 1: return Qt::VerPattern;
-        case 2: return Qt::FDiagPattern;
-        case 3: return Qt::BDiagPattern;
-        case 4: return Qt::CrossPattern;
-        case 5: return Qt::DiagCrossPattern;
-        default: return Qt::SolidPattern;
+        case 0:
+            return Qt::HorPattern;
+        case 1:
+            return Qt::VerPattern;
+        case 2:
+            return Qt::FDiagPattern;
+        case 3:
+            return Qt::BDiagPattern;
+        case 4:
+            return Qt::CrossPattern;
+        case 5:
+            return Qt::DiagCrossPattern;
+        default:
+            return Qt::SolidPattern;
     }
 }
 
@@ -66,8 +73,8 @@ double qtAngle(const QRectF& box, QPointF p) {
 // glyph they have and runs about a quarter wider, which would squeeze all text that gives a
 // width.
 double weightedAverageCharWidth(const QFontMetricsF& m) {
-    static const int weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
-                                    56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+    static const int weights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6,  35, 20, 56,
+                                    56, 17, 4,  49, 56,  71, 31, 10, 18, 3, 18, 2,  166};
     double sum = 0;
     for (int i = 0; i < 26; ++i) sum += weights[i] * m.horizontalAdvance(QChar(char16_t('a' + i)));
     sum += weights[26] * m.horizontalAdvance(QChar(u' '));
@@ -92,11 +99,21 @@ QTransform MetafileCanvas::logicalToTarget() const {
     double sx = 1, sy = 1;
     QPointF vOrg = dc_.viewportOrg;
     switch (dc_.mapMode) {
-        case 2: sx = 0.1 * pixelsPerMm_.x(), sy = -0.1 * pixelsPerMm_.y(); break;
-        case 3: sx = 0.01 * pixelsPerMm_.x(), sy = -0.01 * pixelsPerMm_.y(); break;
-        case 4: sx = 0.254 * pixelsPerMm_.x(), sy = -0.254 * pixelsPerMm_.y(); break;
-        case 5: sx = 0.0254 * pixelsPerMm_.x(), sy = -0.0254 * pixelsPerMm_.y(); break;
-        case 6: sx = 25.4 / 1440 * pixelsPerMm_.x(), sy = -25.4 / 1440 * pixelsPerMm_.y(); break;
+        case 2:
+            sx = 0.1 * pixelsPerMm_.x(), sy = -0.1 * pixelsPerMm_.y();
+            break;
+        case 3:
+            sx = 0.01 * pixelsPerMm_.x(), sy = -0.01 * pixelsPerMm_.y();
+            break;
+        case 4:
+            sx = 0.254 * pixelsPerMm_.x(), sy = -0.254 * pixelsPerMm_.y();
+            break;
+        case 5:
+            sx = 0.0254 * pixelsPerMm_.x(), sy = -0.0254 * pixelsPerMm_.y();
+            break;
+        case 6:
+            sx = 25.4 / 1440 * pixelsPerMm_.x(), sy = -25.4 / 1440 * pixelsPerMm_.y();
+            break;
         case 7:
         case 8: {
             const QPointF w = dc_.windowExt, v = dc_.viewportExt;
@@ -110,7 +127,8 @@ QTransform MetafileCanvas::logicalToTarget() const {
             }
             break;
         }
-        default: break;
+        default:
+            break;
     }
     const QTransform page(sx, 0, 0, sy, vOrg.x() - dc_.windowOrg.x() * sx,
                           vOrg.y() - dc_.windowOrg.y() * sy);
@@ -149,11 +167,20 @@ void MetafileCanvas::setWorldTransform(const QTransform& t) {
 
 void MetafileCanvas::modifyWorldTransform(const QTransform& t, uint32_t mode) {
     switch (mode) {
-        case 1: dc_.world = QTransform(); break;
-        case 2: setWorldTransform(t * dc_.world); break;
-        case 3: setWorldTransform(dc_.world * t); break;
-        case 4: setWorldTransform(t); break;
-        default: break;
+        case 1:
+            dc_.world = QTransform();
+            break;
+        case 2:
+            setWorldTransform(t * dc_.world);
+            break;
+        case 3:
+            setWorldTransform(dc_.world * t);
+            break;
+        case 4:
+            setWorldTransform(t);
+            break;
+        default:
+            break;
     }
 }
 
@@ -191,13 +218,14 @@ void MetafileCanvas::storeObjectInFreeSlot(GdiObject object) {
         if (std::holds_alternative<std::monostate>(slot)) {
             slot = std::move(object);
             // A slot holding a placeholder still counts as taken.
-            if (std::holds_alternative<std::monostate>(slot)) slot = RegionSpec{};
+            if (std::holds_alternative<std::monostate>(slot)) slot = RegionObject{};
             return;
         }
     }
     if (objects_.size() < kMaxObjects) {
         objects_.push_back(std::move(object));
-        if (std::holds_alternative<std::monostate>(objects_.back())) objects_.back() = RegionSpec{};
+        if (std::holds_alternative<std::monostate>(objects_.back()))
+            objects_.back() = RegionObject{};
     }
 }
 
@@ -209,30 +237,61 @@ void MetafileCanvas::selectObject(uint32_t index) {
     if (index & 0x80000000u) {
         // Stock objects.
         switch (index & 0x7FFFFFFFu) {
-            case 0: dc_.brush = {BrushSpec::Kind::Solid, Qt::white, 0, {}}; break;
-            case 1: dc_.brush = {BrushSpec::Kind::Solid, QColor(192, 192, 192), 0, {}}; break;
-            case 2: dc_.brush = {BrushSpec::Kind::Solid, QColor(128, 128, 128), 0, {}}; break;
-            case 3: dc_.brush = {BrushSpec::Kind::Solid, QColor(64, 64, 64), 0, {}}; break;
-            case 4: dc_.brush = {BrushSpec::Kind::Solid, Qt::black, 0, {}}; break;
-            case 5: dc_.brush = {BrushSpec::Kind::Null, Qt::black, 0, {}}; break;
-            case 6: dc_.pen = PenSpec{}; dc_.pen.color = Qt::white; break;
-            case 7: dc_.pen = PenSpec{}; break;
-            case 8: dc_.pen = PenSpec{}; dc_.pen.null = true; break;
-            case 10: case 11: case 16:
-                dc_.font = FontSpec{};
+            case 0:
+                dc_.brush = {LogicalBrush::Kind::Solid, Qt::white, 0, {}};
+                break;
+            case 1:
+                dc_.brush = {LogicalBrush::Kind::Solid, QColor(192, 192, 192), 0, {}};
+                break;
+            case 2:
+                dc_.brush = {LogicalBrush::Kind::Solid, QColor(128, 128, 128), 0, {}};
+                break;
+            case 3:
+                dc_.brush = {LogicalBrush::Kind::Solid, QColor(64, 64, 64), 0, {}};
+                break;
+            case 4:
+                dc_.brush = {LogicalBrush::Kind::Solid, Qt::black, 0, {}};
+                break;
+            case 5:
+                dc_.brush = {LogicalBrush::Kind::Null, Qt::black, 0, {}};
+                break;
+            case 6:
+                dc_.pen = LogicalPen{};
+                dc_.pen.color = Qt::white;
+                break;
+            case 7:
+                dc_.pen = LogicalPen{};
+                break;
+            case 8:
+                dc_.pen = LogicalPen{};
+                dc_.pen.null = true;
+                break;
+            case 10:
+            case 11:
+            case 16:
+                dc_.font = LogicalFont{};
                 dc_.font.face = QStringLiteral("Liberation Mono");
                 break;
-            case 12: case 13: case 14: case 17: dc_.font = FontSpec{}; break;
-            default: break;
+            case 12:
+            case 13:
+            case 14:
+            case 17:
+                dc_.font = LogicalFont{};
+                break;
+            default:
+                break;
         }
         return;
     }
     const GdiObject* o = object(index);
     if (!o) return;
-    if (const auto* pen = std::get_if<PenSpec>(o)) dc_.pen = *pen;
-    else if (const auto* brush = std::get_if<BrushSpec>(o)) dc_.brush = *brush;
-    else if (const auto* font = std::get_if<FontSpec>(o)) dc_.font = *font;
-    else if (const auto* region = std::get_if<RegionSpec>(o)) {
+    if (const auto* pen = std::get_if<LogicalPen>(o))
+        dc_.pen = *pen;
+    else if (const auto* brush = std::get_if<LogicalBrush>(o))
+        dc_.brush = *brush;
+    else if (const auto* font = std::get_if<LogicalFont>(o))
+        dc_.font = *font;
+    else if (const auto* region = std::get_if<RegionObject>(o)) {
         // Selecting a region (WMF) makes it the clip.
         combineClip(logicalToTarget().map(region->area), kRgnCopy, region->area.isEmpty());
     }
@@ -243,17 +302,17 @@ void MetafileCanvas::deleteObject(uint32_t index) {
 }
 
 QPen MetafileCanvas::qpen(const QTransform& t) const {
-    const PenSpec& p = dc_.pen;
+    const LogicalPen& p = dc_.pen;
     if (p.null || p.style == 5) return Qt::NoPen;
     QPen pen(p.color);
     if (!p.pattern.isNull()) {
-        BrushSpec b;
-        b.kind = BrushSpec::Kind::Pattern;
+        LogicalBrush b;
+        b.kind = LogicalBrush::Kind::Pattern;
         b.pattern = p.pattern;
         pen.setBrush(qbrush(b, t));
     } else if (p.hatch >= 0) {
-        BrushSpec b;
-        b.kind = BrushSpec::Kind::Hatched;
+        LogicalBrush b;
+        b.kind = LogicalBrush::Kind::Hatched;
         b.color = p.color;
         b.hatch = p.hatch;
         pen.setBrush(qbrush(b, t));
@@ -265,15 +324,25 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
         pen.setCosmetic(true);
     } else {
         // A huge width is as good as a fill and costs the stroker far less when bounded.
-        pen.setWidthF(std::min(p.width, 4.0 * (targetClip_.width() + targetClip_.height()) / scale));
+        pen.setWidthF(
+            std::min(p.width, 4.0 * (targetClip_.width() + targetClip_.height()) / scale));
     }
     pen.setCapStyle(p.cap);
     pen.setJoinStyle(p.join);
     switch (p.style) {
-        case 1: pen.setStyle(Qt::DashLine); break;
-        case 2: case 8: pen.setStyle(Qt::DotLine); break;
-        case 3: pen.setStyle(Qt::DashDotLine); break;
-        case 4: pen.setStyle(Qt::DashDotDotLine); break;
+        case 1:
+            pen.setStyle(Qt::DashLine);
+            break;
+        case 2:
+        case 8:
+            pen.setStyle(Qt::DotLine);
+            break;
+        case 3:
+            pen.setStyle(Qt::DashDotLine);
+            break;
+        case 4:
+            pen.setStyle(Qt::DashDotDotLine);
+            break;
         case 7:
             if (!p.dashes.isEmpty()) {
                 QList<qreal> pattern;
@@ -283,28 +352,31 @@ QPen MetafileCanvas::qpen(const QTransform& t) const {
                 pen.setDashPattern(pattern);
             }
             break;
-        default: break;
+        default:
+            break;
     }
     return pen;
 }
 
-QBrush MetafileCanvas::qbrush(const BrushSpec& spec, const QTransform& t) const {
+QBrush MetafileCanvas::qbrush(const LogicalBrush& logical, const QTransform& t) const {
     QBrush brush;
-    switch (spec.kind) {
-        case BrushSpec::Kind::Null: return Qt::NoBrush;
-        case BrushSpec::Kind::Solid: return QBrush(spec.color);
-        case BrushSpec::Kind::Hatched:
+    switch (logical.kind) {
+        case LogicalBrush::Kind::Null:
+            return Qt::NoBrush;
+        case LogicalBrush::Kind::Solid:
+            return QBrush(logical.color);
+        case LogicalBrush::Kind::Hatched:
             // Hatch styles 6 to 11 are solid fills in the brush, text or background colour.
-            if (spec.hatch >= 6 && spec.hatch <= 11)
-                return QBrush(spec.hatch < 8    ? spec.color
-                              : spec.hatch < 10 ? dc_.textColor
+            if (logical.hatch >= 6 && logical.hatch <= 11)
+                return QBrush(logical.hatch < 8    ? logical.color
+                              : logical.hatch < 10 ? dc_.textColor
                                                 : dc_.backgroundColor);
-            brush = QBrush(spec.color, hatchStyle(spec.hatch));
+            brush = QBrush(logical.color, hatchStyle(logical.hatch));
             break;
-        case BrushSpec::Kind::Pattern:
-            if (spec.pattern.isNull()) return QBrush(spec.color);
-            if (spec.monochrome) {
-                QImage tinted = spec.pattern;
+        case LogicalBrush::Kind::Pattern:
+            if (logical.pattern.isNull()) return QBrush(logical.color);
+            if (logical.monochrome) {
+                QImage tinted = logical.pattern;
                 const QRgb fore = dc_.textColor.rgb(), back = dc_.backgroundColor.rgb();
                 for (int y = 0; y < tinted.height(); ++y) {
                     auto* line = reinterpret_cast<QRgb*>(tinted.scanLine(y));
@@ -313,7 +385,7 @@ QBrush MetafileCanvas::qbrush(const BrushSpec& spec, const QTransform& t) const 
                 }
                 brush = QBrush(tinted);
             } else {
-                brush = QBrush(spec.pattern);
+                brush = QBrush(logical.pattern);
             }
             break;
     }
@@ -353,12 +425,23 @@ bool MetafileCanvas::measure(const QRectF& b) {
 void MetafileCanvas::applyRop2() {
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (dc_.rop2) {
-        case 6: mode = QPainter::RasterOp_NotDestination; break;
-        case 7: mode = QPainter::RasterOp_SourceXorDestination; break;
-        case 9: mode = QPainter::RasterOp_SourceAndDestination; break;
-        case 15: mode = QPainter::RasterOp_SourceOrDestination; break;
-        case 4: mode = QPainter::RasterOp_NotSource; break;
-        default: break;
+        case 6:
+            mode = QPainter::RasterOp_NotDestination;
+            break;
+        case 7:
+            mode = QPainter::RasterOp_SourceXorDestination;
+            break;
+        case 9:
+            mode = QPainter::RasterOp_SourceAndDestination;
+            break;
+        case 15:
+            mode = QPainter::RasterOp_SourceOrDestination;
+            break;
+        case 4:
+            mode = QPainter::RasterOp_NotSource;
+            break;
+        default:
+            break;
     }
     painter_.setCompositionMode(mode);
 }
@@ -384,7 +467,7 @@ void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stro
     }
     QPainterPath shape = logical;
     shape.setFillRule(dc_.fillRule);
-    if (fill && dc_.brush.kind == BrushSpec::Kind::Hatched && dc_.opaqueBackground)
+    if (fill && dc_.brush.kind == LogicalBrush::Kind::Hatched && dc_.opaqueBackground)
         painter_.fillPath(shape, dc_.backgroundColor);
     painter_.setPen(pen);
     painter_.setBrush(brush);
@@ -485,7 +568,8 @@ void MetafileCanvas::rectangle(const QRectF& box) {
 
 void MetafileCanvas::roundRect(const QRectF& box, QSizeF corner) {
     QPainterPath path;
-    path.addRoundedRect(box.normalized(), std::abs(corner.width()) / 2, std::abs(corner.height()) / 2);
+    path.addRoundedRect(box.normalized(), std::abs(corner.width()) / 2,
+                        std::abs(corner.height()) / 2);
     drawShape(path, true, true);
 }
 
@@ -559,9 +643,10 @@ void MetafileCanvas::setPixel(QPointF p, const QColor& colour) {
     painter_.fillRect(QRectF(std::floor(q.x()), std::floor(q.y()), 1, 1), colour);
 }
 
-void MetafileCanvas::fillShape(const QPainterPath& logical, const BrushSpec& brush) {
+void MetafileCanvas::fillShape(const QPainterPath& logical, const LogicalBrush& brush) {
     const QTransform t = logicalToTarget();
-    if (measure(t.mapRect(logical.controlPointRect())) || !sane(t.mapRect(logical.controlPointRect())))
+    if (measure(t.mapRect(logical.controlPointRect())) ||
+        !sane(t.mapRect(logical.controlPointRect())))
         return;
     applyClip();
     painter_.setTransform(t);
@@ -576,7 +661,8 @@ void MetafileCanvas::fillShape(const QPainterPath& logical, const QBrush& brush)
     painter_.fillPath(logical, brush);
 }
 
-void MetafileCanvas::frameShape(const QPainterPath& logical, const BrushSpec& brush, QSizeF stroke) {
+void MetafileCanvas::frameShape(const QPainterPath& logical, const LogicalBrush& brush,
+                                QSizeF stroke) {
     const QTransform t = logicalToTarget();
     if (!sane(t.mapRect(logical.controlPointRect()))) return;
     applyClip();
@@ -676,12 +762,23 @@ void MetafileCanvas::combineClip(const QPainterPath& target, int mode, bool rese
         current.addRect(targetClip_.adjusted(-1, -1, 1, 1));
     }
     switch (mode) {
-        case kRgnAnd: dc_.clip = current.intersected(target); break;
-        case kRgnOr: dc_.clip = dc_.hasClip ? current.united(target) : current; break;
-        case kRgnXor: dc_.clip = current.subtracted(target).united(target.subtracted(current)); break;
-        case kRgnDiff: dc_.clip = current.subtracted(target); break;
-        case kRgnCopy: dc_.clip = target; break;
-        default: return;
+        case kRgnAnd:
+            dc_.clip = current.intersected(target);
+            break;
+        case kRgnOr:
+            dc_.clip = dc_.hasClip ? current.united(target) : current;
+            break;
+        case kRgnXor:
+            dc_.clip = current.subtracted(target).united(target.subtracted(current));
+            break;
+        case kRgnDiff:
+            dc_.clip = current.subtracted(target);
+            break;
+        case kRgnCopy:
+            dc_.clip = target;
+            break;
+        default:
+            return;
     }
     dc_.clip = dc_.clip.simplified();
     dc_.hasClip = true;
@@ -699,7 +796,7 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
                           const std::vector<double>& advances, uint32_t options,
                           const std::optional<QRectF>& box) {
     const QTransform t = logicalToTarget();
-    const FontSpec& f = dc_.font;
+    const LogicalFont& f = dc_.font;
     const double kx = axisScale(t, false), ky = axisScale(t, true);
     // Height 0 asks for the default size: about 12 points on a 96 dpi screen.
     double pixels = f.height == 0 ? 16.0 : std::abs(double(f.height)) * ky;
@@ -746,12 +843,16 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
 
     double x0 = 0;
     const uint32_t horizontal = dc_.textAlign & 6;
-    if (horizontal == 6) x0 = -total / 2;
-    else if (horizontal == 2) x0 = -total;
+    if (horizontal == 6)
+        x0 = -total / 2;
+    else if (horizontal == 2)
+        x0 = -total;
     double y0 = metrics.ascent();
     const uint32_t vertical = dc_.textAlign & 24;
-    if (vertical == 24) y0 = 0;
-    else if (vertical == 8) y0 = -metrics.descent();
+    if (vertical == 24)
+        y0 = 0;
+    else if (vertical == 8)
+        y0 = -metrics.descent();
 
     // The baseline follows the logical x axis, turned by the escapement; mirrored mappings do
     // not mirror glyphs.
@@ -790,8 +891,10 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
         painter_.setPen(dc_.textColor);
     }
     auto place = [&](QPointF at, const QString& s) {
-        if (toPath) glyphs.addText(at, font, s);
-        else painter_.drawText(at, s);
+        if (toPath)
+            glyphs.addText(at, font, s);
+        else
+            painter_.drawText(at, s);
     };
     if (!advances.empty()) {
         for (qsizetype i = 0; i < characters.size(); ++i) {
@@ -828,17 +931,25 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
         QPainterPath area;
         area.addRect(dest.normalized());
         switch (rop) {
-            case 0x00000042: painter_.fillPath(area, Qt::black); break;
-            case 0x00FF0062: painter_.fillPath(area, Qt::white); break;
-            case 0x00550009: invertShape(area); break;
+            case 0x00000042:
+                painter_.fillPath(area, Qt::black);
+                break;
+            case 0x00FF0062:
+                painter_.fillPath(area, Qt::white);
+                break;
+            case 0x00550009:
+                invertShape(area);
+                break;
             case 0x005A0049:
                 painter_.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
                 painter_.fillPath(area, qbrush(dc_.brush, t));
                 painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
                 break;
-            case 0x00AA0029: break;
+            case 0x00AA0029:
+                break;
             default:
-                if (source.isNull() || rop == 0x00F00021) painter_.fillPath(area, qbrush(dc_.brush, t));
+                if (source.isNull() || rop == 0x00F00021)
+                    painter_.fillPath(area, qbrush(dc_.brush, t));
                 break;
         }
         return;
@@ -851,8 +962,9 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
     QRectF dst = dest;
     if (clipped != src.normalized() && src.width() != 0 && src.height() != 0) {
         const double sx = dest.width() / src.width(), sy = dest.height() / src.height();
-        dst = QRectF(dest.x() + (clipped.x() - src.x()) * sx, dest.y() + (clipped.y() - src.y()) * sy,
-                     clipped.width() * sx, clipped.height() * sy);
+        dst =
+            QRectF(dest.x() + (clipped.x() - src.x()) * sx, dest.y() + (clipped.y() - src.y()) * sy,
+                   clipped.width() * sx, clipped.height() * sy);
         src = clipped;
     }
     QImage image = source;
@@ -868,14 +980,29 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
     }
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (rop) {
-        case 0x008800C6: mode = QPainter::RasterOp_SourceAndDestination; break;
-        case 0x00EE0086: mode = QPainter::RasterOp_SourceOrDestination; break;
-        case 0x00660046: mode = QPainter::RasterOp_SourceXorDestination; break;
-        case 0x00330008: mode = QPainter::RasterOp_NotSource; break;
-        case 0x00440328: mode = QPainter::RasterOp_SourceAndNotDestination; break;
-        case 0x001100A6: mode = QPainter::RasterOp_NotSourceAndNotDestination; break;
-        case 0x00BB0226: mode = QPainter::RasterOp_NotSourceOrDestination; break;
-        default: break;
+        case 0x008800C6:
+            mode = QPainter::RasterOp_SourceAndDestination;
+            break;
+        case 0x00EE0086:
+            mode = QPainter::RasterOp_SourceOrDestination;
+            break;
+        case 0x00660046:
+            mode = QPainter::RasterOp_SourceXorDestination;
+            break;
+        case 0x00330008:
+            mode = QPainter::RasterOp_NotSource;
+            break;
+        case 0x00440328:
+            mode = QPainter::RasterOp_SourceAndNotDestination;
+            break;
+        case 0x001100A6:
+            mode = QPainter::RasterOp_NotSourceAndNotDestination;
+            break;
+        case 0x00BB0226:
+            mode = QPainter::RasterOp_NotSourceOrDestination;
+            break;
+        default:
+            break;
     }
     if (alphaBlend) mode = QPainter::CompositionMode_SourceOver;
     painter_.setCompositionMode(mode);

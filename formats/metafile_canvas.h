@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-struct PenSpec {
+struct LogicalPen {
     bool null = false;
     QColor color = Qt::black;
     double width = 0;      // logical units; 0 is one device pixel
@@ -28,7 +28,7 @@ struct PenSpec {
     QImage pattern;
 };
 
-struct BrushSpec {
+struct LogicalBrush {
     enum class Kind { Null, Solid, Hatched, Pattern };
     Kind kind = Kind::Solid;
     QColor color = Qt::white;
@@ -39,7 +39,7 @@ struct BrushSpec {
     bool monochrome = false;
 };
 
-struct FontSpec {
+struct LogicalFont {
     int height = 0;  // logical; negative is the character height, positive the cell height
     int width = 0;
     int escapement = 0;  // tenths of a degree
@@ -51,19 +51,19 @@ struct FontSpec {
 };
 
 // A region object (WMF CREATEREGION), in logical units.
-struct RegionSpec {
+struct RegionObject {
     QPainterPath area;
 };
 
-using GdiObject = std::variant<std::monostate, PenSpec, BrushSpec, FontSpec, RegionSpec>;
+using GdiObject = std::variant<std::monostate, LogicalPen, LogicalBrush, LogicalFont, RegionObject>;
 
 struct DcState {
     int mapMode = 1;
     QPointF windowOrg{0, 0}, windowExt{1, 1}, viewportOrg{0, 0}, viewportExt{1, 1};
     QTransform world;
-    PenSpec pen;
-    BrushSpec brush;
-    FontSpec font;
+    LogicalPen pen;
+    LogicalBrush brush;
+    LogicalFont font;
     QColor textColor = Qt::black;
     QColor backgroundColor = Qt::white;
     bool opaqueBackground = true;
@@ -131,10 +131,10 @@ public:
     void arc(const QRectF& box, QPointF start, QPointF end, ArcKind kind);
     void angleArc(QPointF centre, double radius, double startDegrees, double sweepDegrees);
     void setPixel(QPointF p, const QColor& colour);
-    void fillShape(const QPainterPath& logical, const BrushSpec& brush);
+    void fillShape(const QPainterPath& logical, const LogicalBrush& brush);
     // A fill no GDI brush describes (gradients), in logical coordinates.
     void fillShape(const QPainterPath& logical, const QBrush& brush);
-    void frameShape(const QPainterPath& logical, const BrushSpec& brush, QSizeF stroke);
+    void frameShape(const QPainterPath& logical, const LogicalBrush& brush, QSizeF stroke);
     void invertShape(const QPainterPath& logical);
 
     // Path bracket.
@@ -166,7 +166,7 @@ public:
 
 private:
     QPen qpen(const QTransform& t) const;
-    QBrush qbrush(const BrushSpec& spec, const QTransform& t) const;
+    QBrush qbrush(const LogicalBrush& logical, const QTransform& t) const;
     void applyClip();
     bool sane(const QRectF& targetBounds) const;
     void drawShape(const QPainterPath& logical, bool fill, bool stroke);

@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4,
-                   kBiPng = 5, kBiAlphaBitfields = 6;
+constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5,
+                   kBiAlphaBitfields = 6;
 
 struct DibHeader {
     uint32_t headerSize = 0;
@@ -228,7 +228,8 @@ QImage DecodeDib(DibSource source, bool keepAlpha) {
             case 16:
                 for (int x = 0; x < width; ++x) {
                     const uint32_t p = bc == 16 ? uint32_t(src[2 * x] | (src[2 * x + 1] << 8))
-                                                : uint32_t(src[4 * x]) | (uint32_t(src[4 * x + 1]) << 8) |
+                                                : uint32_t(src[4 * x]) |
+                                                      (uint32_t(src[4 * x + 1]) << 8) |
                                                       (uint32_t(src[4 * x + 2]) << 16) |
                                                       (uint32_t(src[4 * x + 3]) << 24);
                     const int a = alpha ? std::max(alphaChannel.value(p), 0) : 255;

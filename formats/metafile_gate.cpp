@@ -15,9 +15,13 @@ extern "C" {
 
 namespace {
 
-[[noreturn]] void invalid() { throw PixError(QStringLiteral("Metafile is not valid")); }
+[[noreturn]] void invalid() {
+    throw PixError(QStringLiteral("Metafile is not valid"));
+}
 
-const char* chars(const QByteArray& bytes) { return bytes.constData(); }
+const char* chars(const QByteArray& bytes) {
+    return bytes.constData();
+}
 
 // libUEMF checks every EMF record it knows, but not that a poly-poly record's per-polygon
 // counts add up to its point count; the player trusts that sum.
@@ -44,10 +48,24 @@ bool emfTextWithoutSpacingIsSound(ByteReader r, uint32_t type) {
     return offString <= r.size() && uint64_t(count) * unit <= r.size() - offString;
 }
 
+// libUEMF refuses some SMALLTEXTOUT records whose text fits (wmf2svg's fulltest.emf): check the
+// characters against the record ourselves.
+bool emfSmallTextIsSound(ByteReader r) {
+    r.skip(8 + 8);
+    const uint32_t count = r.readU32le();
+    const uint32_t options = r.readU32le();
+    r.skip(12);
+    if (!(options & 0x100)) r.skip(16);               // the clipping rectangle, unless ETO_NO_RECT
+    const uint64_t unit = (options & 0x200) ? 1 : 2;  // ETO_SMALL_CHARS: 8-bit characters
+    return !r.failed() && uint64_t(count) * unit <= r.remaining();
+}
+
 // Types that the player draws with: a record of one of these that fails libUEMF's size check
 // ends playback. Any other type with a plausible size is skipped instead: libUEMF's size table
 // refuses SETTEXTJUSTIFICATION records that real files carry (wmf2svg's fulltest.emf).
-bool emfTypeIsPlayed(uint32_t type) { return type >= 1 && type <= 118 && type != emr::kComment; }
+bool emfTypeIsPlayed(uint32_t type) {
+    return type >= 1 && type <= 118 && type != emr::kComment;
+}
 
 void gateEmfRecords(const QByteArray& bytes, GatedMetafile& out) {
     const char* base = chars(bytes);
@@ -64,7 +82,7 @@ void gateEmfRecords(const QByteArray& bytes, GatedMetafile& out) {
                                    rawSize <= bytes.size() - offset;
             if (first || !plausible || emfTypeIsPlayed(rawType)) {
                 if (first) invalid();
-                out.truncated = true;
+                out.damaged = true;
                 return;
             }
             offset += rawSize;
@@ -74,6 +92,7 @@ void gateEmfRecords(const QByteArray& bytes, GatedMetafile& out) {
         bool sound = U_emf_record_safe(base + offset) != 0;
         if (!sound && (type == emr::kExtTextOutA || type == emr::kExtTextOutW))
             sound = emfTextWithoutSpacingIsSound(record, type);
+        if (!sound && type == emr::kSmallTextOut) sound = emfSmallTextIsSound(record);
         if (sound && (type == emr::kPolyPolyline || type == emr::kPolyPolygon))
             sound = emfPolyPolyCountsAddUp(record, 8);
         if (sound && (type == emr::kPolyPolyline16 || type == emr::kPolyPolygon16))
@@ -85,7 +104,7 @@ void gateEmfRecords(const QByteArray& bytes, GatedMetafile& out) {
             return;
         } else if (!sound) {
             // A damaged record is dropped; the rest of the picture still plays.
-            out.truncated = true;
+            out.damaged = true;
         } else {
             out.records.push_back({type, uint32_t(offset), size});
         }
@@ -147,7 +166,7 @@ void gateWmf(const QByteArray& bytes, GatedMetafile& out) {
     while (offset < size_t(bytes.size())) {
         // U_WMRRECSAFE_get reads the size and function before checking the limit.
         if (bytes.size() - offset < 6) {
-            out.truncated = true;
+            out.damaged = true;
             break;
         }
         const size_t size = U_WMRRECSAFE_get(base + offset, limit);
@@ -156,7 +175,7 @@ void gateWmf(const QByteArray& bytes, GatedMetafile& out) {
         rec.skip(4);
         const uint16_t function = rec.readU16le();
         if (size == 0 || size < 6) {
-            out.truncated = true;
+            out.damaged = true;
             break;
         }
         if (function == wmr::kEof) break;
@@ -178,7 +197,7 @@ void gateWmf(const QByteArray& bytes, GatedMetafile& out) {
         if (sound)
             out.records.push_back({function, uint32_t(offset), uint32_t(size)});
         else
-            out.truncated = true;
+            out.damaged = true;
         offset += size;
     }
     if (haveExt) {

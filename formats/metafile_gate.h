@@ -20,12 +20,12 @@ struct MetafileRecord {
 struct GatedMetafile {
     MetafileFormat format = MetafileFormat::Emf;
     std::vector<MetafileRecord> records;  // after the header, up to (not including) EOF
-    bool truncated = false;               // a record failed the gate; playback stops before it
+    bool damaged = false;  // a record failed the gate: it was dropped, or playback ends before it
 
     // EMF header.
-    QRect boundsDevice;       // inclusive device pixels
-    QRect frame;              // 0.01 mm, as stored (left, top, right, bottom)
-    QSize referencePixels;    // szlDevice
+    QRect boundsDevice;          // inclusive device pixels
+    QRect frame;                 // 0.01 mm, as stored (left, top, right, bottom)
+    QSize referencePixels;       // szlDevice
     QSize referenceMillimetres;  // szlMillimeters
     uint32_t handleCount = 0;
 

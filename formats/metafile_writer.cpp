@@ -35,7 +35,8 @@ struct HandlesDeleter {
 // memory.
 void append(char* record, EMFTRACK* et, const QString& path) {
     if (!record) cannotCreate(path);
-    if (emf_append(reinterpret_cast<U_ENHMETARECORD*>(record), et, U_REC_FREE) != 0) cannotCreate(path);
+    if (emf_append(reinterpret_cast<U_ENHMETARECORD*>(record), et, U_REC_FREE) != 0)
+        cannotCreate(path);
 }
 
 void recordPicture(const char* fileName, const Bitmap& source, const ScreenMetrics& screen,
@@ -61,13 +62,13 @@ void recordPicture(const char* fileName, const Bitmap& source, const ScreenMetri
         const uint32_t stride = uint32_t(picture.stride());
         const uint64_t bitsBytes = uint64_t(stride) * uint64_t(h);
         std::unique_ptr<char, decltype(&std::free)> bits(static_cast<char*>(std::malloc(bitsBytes)),
-                                                        &std::free);
+                                                         &std::free);
         if (!bits) throw PixError(QStringLiteral("Out of memory"));
         // DIB rows run bottom-up; our rows are kept top-down.
         for (int y = 0; y < h; ++y)
             std::memcpy(bits.get() + uint64_t(h - 1 - y) * stride, picture.scanLine(y), stride);
-        U_BITMAPINFOHEADER header = bitmapinfoheader_set(w, h, 1, 24, U_BI_RGB, uint32_t(bitsBytes),
-                                                           0, 0, 0, 0);
+        U_BITMAPINFOHEADER header =
+            bitmapinfoheader_set(w, h, 1, 24, U_BI_RGB, uint32_t(bitsBytes), 0, 0, 0, 0);
         std::unique_ptr<U_BITMAPINFO, decltype(&std::free)> info(bitmapinfo_set(header, nullptr),
                                                                  &std::free);
         if (!info) throw PixError(QStringLiteral("Out of memory"));

@@ -3,9 +3,12 @@
 #include "bmp.h"
 #include "errors.h"
 #include "host.h"
+#include "gif.h"
 #include "ico.h"
 #include "jpeg.h"
+#include "metafile.h"
 #include "picture_formats.h"
+#include "tiff_reader.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,18 +16,6 @@
 #include <QSaveFile>
 #include <algorithm>
 
-#if __has_include("formats/gif.h")
-#include "formats/gif.h"
-#define PIXOLET_HAVE_GIF 1
-#endif
-#if __has_include("formats/tiff_reader.h")
-#include "formats/tiff_reader.h"
-#define PIXOLET_HAVE_TIFF 1
-#endif
-#if __has_include("formats/metafile.h")
-#include "formats/metafile.h"
-#define PIXOLET_HAVE_METAFILE 1
-#endif
 
 namespace {
 
@@ -168,24 +159,16 @@ void LoadPictureFile(const QString& path, Picture& picture) {
     const QString normalised = reduceSeparators(path);
     const QString extension = AsciiUpperCase(ExtractFileExtension(normalised));
     if (extension == QLatin1String(".GIF")) {
-#ifdef PIXOLET_HAVE_GIF
         TGifFile gif;
         ReadGifFile(normalised, gif);
         picture.assign(FirstImageBitmap(gif));
-#else
-        throw PixError(unknownExtensionText(ExtractFileExtension(normalised).mid(1)));
-#endif
     } else if (extension == QLatin1String(".TIF")) {
-#ifdef PIXOLET_HAVE_TIFF
         Bitmap& bitmap = picture.bitmap();
         const bool decoded = ReadTiffIntoBitmap(normalised, bitmap);
         picture.changed();
         // Nothing decoded and the reader has said why: end the user action without a second
         // report, so a pick keeps its selection and a batch skips the file.
         if (!decoded) throw SilentAbort();
-#else
-        throw PixError(unknownExtensionText(ExtractFileExtension(normalised).mid(1)));
-#endif
     } else {
         picture.loadFromFile(normalised);
     }
@@ -195,17 +178,13 @@ void LoadPictureFile(const QString& path, Picture& picture) {
 void InitPictureFormats() {
     SetGraphicFactory(GraphicKind::Bitmap, [] { return std::make_unique<BitmapGraphic>(); });
     SetGraphicFactory(GraphicKind::Icon, [] { return std::make_unique<IconGraphic>(); });
-#ifdef PIXOLET_HAVE_METAFILE
     InitMetafileModule();
-#endif
     RegisterPictureFormat(QStringLiteral("wmf"), QStringLiteral("Metafiles"), GraphicKind::Metafile);
     RegisterPictureFormat(QStringLiteral("emf"), QStringLiteral("Enhanced Metafiles"), GraphicKind::Metafile);
     RegisterPictureFormat(QStringLiteral("ico"), QStringLiteral("Icons"), GraphicKind::Icon);
     RegisterPictureFormat(QStringLiteral("bmp"), QStringLiteral("Bitmaps"), GraphicKind::Bitmap);
     InitJpegModule();
-#ifdef PIXOLET_HAVE_GIF
     InitGifModule();
-#endif
 }
 
 // ---- file writing ---------------------------------------------------------------------------

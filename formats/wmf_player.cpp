@@ -10,9 +10,13 @@
 
 namespace {
 
-QColor colourRef(uint32_t c) { return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF); }
+QColor colourRef(uint32_t c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
 
-int16_t s16(ByteReader& r) { return int16_t(r.readU16le()); }
+int16_t s16(ByteReader& r) {
+    return int16_t(r.readU16le());
+}
 
 // y, x as stored.
 QPointF readYX(ByteReader& r) {
@@ -85,18 +89,35 @@ public:
         DcState& dc = canvas_.dc();
         const uint32_t words = (rec.size - 6) / 2;
         switch (rec.type) {
-            case wmr::kSetBkColor: dc.backgroundColor = colourRef(r.readU32le()); break;
-            case wmr::kSetBkMode: dc.opaqueBackground = r.readU16le() == 2; break;
-            case wmr::kSetMapMode: break;  // the file plays into our viewport whatever it says
-            case wmr::kSetRop2: dc.rop2 = r.readU16le(); break;
+            case wmr::kSetBkColor:
+                dc.backgroundColor = colourRef(r.readU32le());
+                break;
+            case wmr::kSetBkMode:
+                dc.opaqueBackground = r.readU16le() == 2;
+                break;
+            case wmr::kSetMapMode:
+                break;  // the file plays into our viewport whatever it says
+            case wmr::kSetRop2:
+                dc.rop2 = r.readU16le();
+                break;
             case wmr::kSetPolyFillMode:
                 dc.fillRule = r.readU16le() == 2 ? Qt::WindingFill : Qt::OddEvenFill;
                 break;
-            case wmr::kSetStretchBltMode: dc.stretchMode = r.readU16le(); break;
-            case wmr::kSetTextAlign: dc.textAlign = r.readU16le(); break;
-            case wmr::kSetTextColor: dc.textColor = colourRef(r.readU32le()); break;
-            case wmr::kSetWindowOrg: canvas_.setWindowOrg(readYX(r)); break;
-            case wmr::kSetWindowExt: canvas_.setWindowExt(readYX(r)); break;
+            case wmr::kSetStretchBltMode:
+                dc.stretchMode = r.readU16le();
+                break;
+            case wmr::kSetTextAlign:
+                dc.textAlign = r.readU16le();
+                break;
+            case wmr::kSetTextColor:
+                dc.textColor = colourRef(r.readU32le());
+                break;
+            case wmr::kSetWindowOrg:
+                canvas_.setWindowOrg(readYX(r));
+                break;
+            case wmr::kSetWindowExt:
+                canvas_.setWindowExt(readYX(r));
+                break;
             case wmr::kOffsetWindowOrg: {
                 const QPointF d = readYX(r);
                 canvas_.setWindowOrg(dc.windowOrg + d);
@@ -107,21 +128,41 @@ public:
                 canvas_.scaleWindowExt(xn, xd, yn, yd);
                 break;
             }
-            case wmr::kSetViewportOrg: canvas_.setViewportOrg(readYX(r)); break;
-            case wmr::kSetViewportExt: canvas_.setViewportExt(readYX(r)); break;
-            case wmr::kLineTo: canvas_.lineTo(readYX(r)); break;
-            case wmr::kMoveTo: canvas_.moveTo(readYX(r)); break;
-            case wmr::kExcludeClipRect: canvas_.excludeClipRect(readBox(r)); break;
-            case wmr::kIntersectClipRect: canvas_.intersectClipRect(readBox(r)); break;
-            case wmr::kOffsetClipRgn: canvas_.offsetClip(readYX(r)); break;
-            case wmr::kEllipse: canvas_.ellipse(readBox(r)); break;
-            case wmr::kRectangle: canvas_.rectangle(readBox(r)); break;
+            case wmr::kSetViewportOrg:
+                canvas_.setViewportOrg(readYX(r));
+                break;
+            case wmr::kSetViewportExt:
+                canvas_.setViewportExt(readYX(r));
+                break;
+            case wmr::kLineTo:
+                canvas_.lineTo(readYX(r));
+                break;
+            case wmr::kMoveTo:
+                canvas_.moveTo(readYX(r));
+                break;
+            case wmr::kExcludeClipRect:
+                canvas_.excludeClipRect(readBox(r));
+                break;
+            case wmr::kIntersectClipRect:
+                canvas_.intersectClipRect(readBox(r));
+                break;
+            case wmr::kOffsetClipRgn:
+                canvas_.offsetClip(readYX(r));
+                break;
+            case wmr::kEllipse:
+                canvas_.ellipse(readBox(r));
+                break;
+            case wmr::kRectangle:
+                canvas_.rectangle(readBox(r));
+                break;
             case wmr::kRoundRect: {
                 const int16_t h = s16(r), w = s16(r);
                 canvas_.roundRect(readBox(r), QSizeF(w, h));
                 break;
             }
-            case wmr::kArc: case wmr::kPie: case wmr::kChord: {
+            case wmr::kArc:
+            case wmr::kPie:
+            case wmr::kChord: {
                 const QPointF end = readYX(r), start = readYX(r);
                 const QRectF box = readBox(r);
                 const auto kind = rec.type == wmr::kArc   ? MetafileCanvas::ArcKind::Arc
@@ -130,17 +171,21 @@ public:
                 if (!r.failed()) canvas_.arc(box, start, end, kind);
                 break;
             }
-            case wmr::kPolygon: case wmr::kPolyline: {
+            case wmr::kPolygon:
+            case wmr::kPolyline: {
                 const uint16_t count = r.readU16le();
                 const QPolygonF points = readXYPoints(r, count);
-                if (rec.type == wmr::kPolygon) canvas_.polygon(points);
-                else canvas_.polyline(points);
+                if (rec.type == wmr::kPolygon)
+                    canvas_.polygon(points);
+                else
+                    canvas_.polyline(points);
                 break;
             }
             case wmr::kPolyPolygon: {
                 const uint16_t polygons = r.readU16le();
                 std::vector<uint16_t> counts;
-                for (uint16_t i = 0; i < polygons && !r.failed(); ++i) counts.push_back(r.readU16le());
+                for (uint16_t i = 0; i < polygons && !r.failed(); ++i)
+                    counts.push_back(r.readU16le());
                 std::vector<QPolygonF> list;
                 for (uint16_t c : counts) list.push_back(readXYPoints(r, c));
                 if (!r.failed()) canvas_.polyPolygon(list);
@@ -151,13 +196,23 @@ public:
                 canvas_.setPixel(readYX(r), colourRef(colour));
                 break;
             }
-            case wmr::kSaveDc: canvas_.saveDc(); break;
-            case wmr::kRestoreDc: canvas_.restoreDc(s16(r)); break;
-            case wmr::kSelectObject: canvas_.selectObject(r.readU16le()); break;
-            case wmr::kSelectClipRegion: canvas_.selectObject(r.readU16le()); break;
-            case wmr::kDeleteObject: canvas_.deleteObject(r.readU16le()); break;
+            case wmr::kSaveDc:
+                canvas_.saveDc();
+                break;
+            case wmr::kRestoreDc:
+                canvas_.restoreDc(s16(r));
+                break;
+            case wmr::kSelectObject:
+                canvas_.selectObject(r.readU16le());
+                break;
+            case wmr::kSelectClipRegion:
+                canvas_.selectObject(r.readU16le());
+                break;
+            case wmr::kDeleteObject:
+                canvas_.deleteObject(r.readU16le());
+                break;
             case wmr::kCreatePenIndirect: {
-                PenSpec pen;
+                LogicalPen pen;
                 const uint16_t style = r.readU16le();
                 const int16_t width = s16(r);
                 s16(r);
@@ -168,7 +223,9 @@ public:
                 pen.cosmetic = width == 0;
                 const uint32_t cap = style & 0xF00, join = style & 0xF000;
                 pen.cap = cap == 0x100 ? Qt::SquareCap : cap == 0x200 ? Qt::FlatCap : Qt::RoundCap;
-                pen.join = join == 0x1000 ? Qt::BevelJoin : join == 0x2000 ? Qt::MiterJoin : Qt::RoundJoin;
+                pen.join = join == 0x1000   ? Qt::BevelJoin
+                           : join == 0x2000 ? Qt::MiterJoin
+                                            : Qt::RoundJoin;
                 canvas_.storeObjectInFreeSlot(pen);
                 break;
             }
@@ -176,11 +233,11 @@ public:
                 const uint16_t style = r.readU16le();
                 const uint32_t colour = r.readU32le();
                 const uint16_t hatch = r.readU16le();
-                BrushSpec brush;
+                LogicalBrush brush;
                 brush.color = colourRef(colour);
-                brush.kind = style == 1 ? BrushSpec::Kind::Null
-                             : style == 2 ? BrushSpec::Kind::Hatched
-                                          : BrushSpec::Kind::Solid;
+                brush.kind = style == 1   ? LogicalBrush::Kind::Null
+                             : style == 2 ? LogicalBrush::Kind::Hatched
+                                          : LogicalBrush::Kind::Solid;
                 brush.hatch = hatch;
                 canvas_.storeObjectInFreeSlot(brush);
                 break;
@@ -188,8 +245,8 @@ public:
             case wmr::kDibCreatePatternBrush: {
                 r.readU16le();
                 const uint16_t usage = r.readU16le();
-                BrushSpec brush;
-                brush.kind = BrushSpec::Kind::Pattern;
+                LogicalBrush brush;
+                brush.kind = LogicalBrush::Kind::Pattern;
                 brush.color = dc.textColor;
                 brush.pattern = readTrailingDib(r, usage == 1);
                 canvas_.storeObjectInFreeSlot(brush);
@@ -197,13 +254,13 @@ public:
             }
             case wmr::kCreatePatternBrush: {
                 // An old device-dependent bitmap: its mid grey stands in.
-                BrushSpec brush;
+                LogicalBrush brush;
                 brush.color = QColor(128, 128, 128);
                 canvas_.storeObjectInFreeSlot(brush);
                 break;
             }
             case wmr::kCreateFontIndirect: {
-                FontSpec f;
+                LogicalFont f;
                 f.height = s16(r);
                 f.width = s16(r);
                 f.escapement = s16(r);
@@ -224,24 +281,29 @@ public:
                 break;
             }
             case wmr::kCreatePalette:
-                canvas_.storeObjectInFreeSlot(RegionSpec{});
+                canvas_.storeObjectInFreeSlot(RegionObject{});
                 break;
-            case wmr::kCreateRegion: canvas_.storeObjectInFreeSlot(readRegion(r)); break;
+            case wmr::kCreateRegion:
+                canvas_.storeObjectInFreeSlot(readRegion(r));
+                break;
             case wmr::kFillRegion: {
                 const uint16_t region = r.readU16le(), brush = r.readU16le();
                 fillRegion(region, brushAt(brush));
                 break;
             }
-            case wmr::kPaintRegion: fillRegion(r.readU16le(), dc.brush); break;
+            case wmr::kPaintRegion:
+                fillRegion(r.readU16le(), dc.brush);
+                break;
             case wmr::kFrameRegion: {
                 const uint16_t region = r.readU16le(), brush = r.readU16le();
                 const int16_t h = s16(r), w = s16(r);
-                if (const RegionSpec* area = regionAt(region))
+                if (const RegionObject* area = regionAt(region))
                     canvas_.frameShape(area->area, brushAt(brush), QSizeF(w, h));
                 break;
             }
             case wmr::kInvertRegion:
-                if (const RegionSpec* area = regionAt(r.readU16le())) canvas_.invertShape(area->area);
+                if (const RegionObject* area = regionAt(r.readU16le()))
+                    canvas_.invertShape(area->area);
                 break;
             case wmr::kTextOut: {
                 const uint16_t count = r.readU16le();
@@ -271,33 +333,38 @@ public:
                 if (!(options & 0x10)) canvas_.text(p, text, advances, options, box);
                 break;
             }
-            case wmr::kDibBitBlt: case wmr::kDibStretchBlt: case wmr::kStretchDib:
-            case wmr::kSetDibToDev: case wmr::kBitBlt: case wmr::kStretchBlt:
+            case wmr::kDibBitBlt:
+            case wmr::kDibStretchBlt:
+            case wmr::kStretchDib:
+            case wmr::kSetDibToDev:
+            case wmr::kBitBlt:
+            case wmr::kStretchBlt:
                 playBlit(rec.type, r, words);
                 break;
-            default: break;  // escapes, palettes, flood fills
+            default:
+                break;  // escapes, palettes, flood fills
         }
     }
 
 private:
-    const RegionSpec* regionAt(uint16_t index) {
+    const RegionObject* regionAt(uint16_t index) {
         const GdiObject* o = canvas_.object(index);
-        return o ? std::get_if<RegionSpec>(o) : nullptr;
+        return o ? std::get_if<RegionObject>(o) : nullptr;
     }
 
-    BrushSpec brushAt(uint16_t index) {
+    LogicalBrush brushAt(uint16_t index) {
         const GdiObject* o = canvas_.object(index);
         if (o)
-            if (const auto* b = std::get_if<BrushSpec>(o)) return *b;
+            if (const auto* b = std::get_if<LogicalBrush>(o)) return *b;
         return canvas_.dc().brush;
     }
 
-    void fillRegion(uint16_t index, const BrushSpec& brush) {
-        if (const RegionSpec* area = regionAt(index)) canvas_.fillShape(area->area, brush);
+    void fillRegion(uint16_t index, const LogicalBrush& brush) {
+        if (const RegionObject* area = regionAt(index)) canvas_.fillShape(area->area, brush);
     }
 
-    static RegionSpec readRegion(ByteReader& r) {
-        RegionSpec region;
+    static RegionObject readRegion(ByteReader& r) {
+        RegionObject region;
         r.skip(2 + 2 + 4 + 2);
         const uint16_t scans = r.readU16le();
         r.skip(2);
@@ -313,7 +380,8 @@ private:
             if (count > r.remaining() / 2) break;
             for (uint16_t i = 0; i + 1 < count; i += 2) {
                 const int16_t left = s16(r), right = s16(r);
-                if (right > left && bottom > top) area += QRect(left, top, right - left, bottom - top);
+                if (right > left && bottom > top)
+                    area += QRect(left, top, right - left, bottom - top);
             }
             if (count & 1) r.readU16le();
             r.readU16le();
@@ -323,7 +391,8 @@ private:
     }
 
     void playBlit(uint16_t type, ByteReader& r, uint32_t words) {
-        const uint32_t rop = r.readU32le();
+        // SETDIBTODEV alone has no raster operation: it starts with the colour usage.
+        const uint32_t rop = type == wmr::kSetDibToDev ? 0x00CC0020 : r.readU32le();
         QRectF src, dst;
         QImage image;
         if (type == wmr::kStretchDib || type == wmr::kSetDibToDev) {
@@ -334,15 +403,16 @@ private:
                 src = QRectF(sx, sy, sw, sh);
                 dst = QRectF(dx, dy, dw, dh);
             } else {
-                // This record stores the colour usage where the others keep the raster op.
+                r.readU16le();  // scan count and first scan: the DIB holds the band it names
                 r.readU16le();
-                r.readU16le();
-                const int16_t sy = s16(r), sx = s16(r), h = s16(r), w = s16(r), dy = s16(r), dx = s16(r);
+                const int16_t sy = s16(r), sx = s16(r), h = s16(r), w = s16(r), dy = s16(r),
+                              dx = s16(r);
                 src = QRectF(sx, sy, w, h);
                 dst = QRectF(dx, dy, w, h);
             }
             if (r.failed()) return;
             image = readTrailingDib(r, usage == 1);
+            if (type == wmr::kSetDibToDev) wholeBitmapWhenLarger(image, src);
             bottomUpSource(image, src);
             canvas_.blit(dst, image, src, type == wmr::kSetDibToDev ? 0x00CC0020 : rop);
             return;
@@ -369,7 +439,16 @@ private:
             image = readTrailingDib(r, false);
         else if (hasBitmap)
             return;  // device-dependent bitmaps of the 16-bit era are not drawn
+        if (type == wmr::kDibBitBlt) wholeBitmapWhenLarger(image, src);
         canvas_.blit(dst, image, src, rop);
+    }
+
+    // A blit without its own source size copies as many pixels as the destination has
+    // logical units; files that blit a small bitmap onto a large area mean the whole bitmap
+    // (wmf2svg's fulltest.wmf), as in the EMF player.
+    static void wholeBitmapWhenLarger(const QImage& image, QRectF& src) {
+        if (!image.isNull() && (src.right() > image.width() || src.bottom() > image.height()))
+            src = QRectF(src.topLeft(), QPointF(image.width(), image.height()));
     }
 
     // As in EMF, the DIB records count the source's y from the bottom of a bottom-up bitmap.
@@ -383,7 +462,8 @@ private:
 
 }  // namespace
 
-void PlayWmfRecords(const QByteArray& bytes, const GatedMetafile& metafile, MetafileCanvas& canvas) {
+void PlayWmfRecords(const QByteArray& bytes, const GatedMetafile& metafile,
+                    MetafileCanvas& canvas) {
     canvas.setObjectTableSize(std::max<uint32_t>(metafile.handleCount, 1));
     WmfPlayer player(canvas);
     const auto* base = reinterpret_cast<const uint8_t*>(bytes.constData());

@@ -1,6 +1,8 @@
 // pixolet-probe: runs the program's codecs on files, for developers and the tests.
 //   decode FILE OUT.ppm            load FILE as the program does, write its pixels as PPM
 //   encode jpeg Q|bmp|tiff IN OUT  load IN (a .ppm is read raw) and write it with our writers
+//   encode emf IN OUT              the same through the metafile writer (a 1920 x 1080 pixel,
+//                                  508 x 286 mm screen as the reference device)
 // Messages the program would show go to stderr, one per line. Exit 0 on success, 1 when the
 // load or write failed (the error's text on stderr), 2 on bad usage.
 
@@ -9,7 +11,9 @@
 #include "formats/errors.h"
 #include "formats/host.h"
 #include "formats/jpeg.h"
+#include "formats/metafile.h"
 #include "formats/picture.h"
+#include "formats/tiff_writer.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -17,10 +21,6 @@
 #include <cctype>
 #include <cstring>
 
-#if __has_include("formats/tiff_writer.h")
-#include "formats/tiff_writer.h"
-#define PROBE_HAVE_TIFF 1
-#endif
 
 namespace {
 
@@ -38,7 +38,8 @@ public:
 int usage() {
     std::fprintf(stderr,
                  "usage: pixolet-probe decode FILE OUT.ppm\n"
-                 "       pixolet-probe encode jpeg Q|bmp|tiff IN OUT\n");
+                 "       pixolet-probe encode jpeg Q|bmp|tiff IN OUT\n"
+                 "       pixolet-probe encode emf IN OUT\n");
     return 2;
 }
 
@@ -124,6 +125,13 @@ int run(const QStringList& args) {
                       [](const QString& line) { std::printf("%s\n", line.toLocal8Bit().constData()); });
         return 0;
     }
+    if (args.size() == 4 && args[0] == QLatin1String("encode") && args[1] == QLatin1String("emf")) {
+        const Picture picture = loadInput(args[2]);
+        if (picture.isEmpty()) throw PixError(QStringLiteral("No picture came out"));
+        WriteMetafile(args[3], picture.graphic()->toBitmap(), MetafileScreenMetrics(),
+                      [](const QString& line) { std::printf("%s\n", line.toLocal8Bit().constData()); });
+        return 0;
+    }
     if (args.size() == 4 && args[0] == QLatin1String("encode") &&
         (args[1] == QLatin1String("bmp") || args[1] == QLatin1String("tiff"))) {
         const Picture picture = loadInput(args[2]);
@@ -132,13 +140,8 @@ int run(const QStringList& args) {
             SaveBitmapAsBmp(picture.graphic()->toBitmap(), args[3]);
             return 0;
         }
-#ifdef PROBE_HAVE_TIFF
         SaveBitmapAsTiff(picture.graphic()->toBitmap(), args[3]);
         return 0;
-#else
-        std::fprintf(stderr, "TIFF writing is not in this build\n");
-        return 1;
-#endif
     }
     return usage();
 }

@@ -4,8 +4,8 @@
 
 #include <QByteArray>
 #include <QColor>
-#include <QTemporaryDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <cstdint>
 #include <cstring>
 #include <stdexcept>
@@ -68,7 +68,8 @@ inline EmfBuilder::EmfBuilder(int width, int height) {
     // 96 dpi reference screen: 960 pixels in 254 mm.
     const U_RECTL bounds{0, 0, width - 1, height - 1};
     const U_RECTL frame{0, 0, width * 2540 / 96, height * 2540 / 96};
-    add(U_EMRHEADER_set(bounds, frame, nullptr, 0, nullptr, U_SIZEL{960, 960}, U_SIZEL{254, 254}, 0));
+    add(U_EMRHEADER_set(bounds, frame, nullptr, 0, nullptr, U_SIZEL{960, 960}, U_SIZEL{254, 254},
+                        0));
 }
 
 inline EmfBuilder::~EmfBuilder() {
@@ -90,7 +91,9 @@ inline QByteArray EmfBuilder::finish() {
     return f.readAll();
 }
 
-inline U_COLORREF Colour(QColor c) { return colorref3_set(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue())); }
+inline U_COLORREF Colour(QColor c) {
+    return colorref3_set(uint8_t(c.red()), uint8_t(c.green()), uint8_t(c.blue()));
+}
 
 inline char* SolidBrush(uint32_t index, QColor c) {
     return U_EMRCREATEBRUSHINDIRECT_set(index, logbrush_set(U_BS_SOLID, Colour(c), 0));
@@ -105,7 +108,7 @@ inline char* Rect(int left, int top, int right, int bottom) {
 }
 
 inline TestDib MakeDib(int width, int height, int bitCount, const std::vector<QColor>& palette,
-                int (*pattern)(int x, int y), uint32_t compression, bool topDown) {
+                       int (*pattern)(int x, int y), uint32_t compression, bool topDown) {
     TestDib dib;
     const int tableSize = bitCount <= 8 ? (1 << bitCount) : 0;
     const uint32_t stride = uint32_t((width * bitCount + 31) / 32 * 4);
@@ -117,11 +120,18 @@ inline TestDib MakeDib(int width, int height, int bitCount, const std::vector<QC
             const int index = pattern(x, y);
             const QColor c = palette[size_t(index)];
             switch (bitCount) {
-                case 1: line[x / 8] |= uint8_t(index << (7 - x % 8)); break;
-                case 4: line[x / 2] |= uint8_t(x % 2 ? index : index << 4); break;
-                case 8: line[x] = uint8_t(index); break;
+                case 1:
+                    line[x / 8] |= uint8_t(index << (7 - x % 8));
+                    break;
+                case 4:
+                    line[x / 2] |= uint8_t(x % 2 ? index : index << 4);
+                    break;
+                case 8:
+                    line[x] = uint8_t(index);
+                    break;
                 case 16: {
-                    const uint16_t v = uint16_t(((c.red() >> 3) << 10) | ((c.green() >> 3) << 5) | (c.blue() >> 3));
+                    const uint16_t v = uint16_t(((c.red() >> 3) << 10) | ((c.green() >> 3) << 5) |
+                                                (c.blue() >> 3));
                     line[2 * x] = uint8_t(v);
                     line[2 * x + 1] = uint8_t(v >> 8);
                     break;
@@ -160,9 +170,9 @@ inline TestDib MakeDib(int width, int height, int bitCount, const std::vector<QC
     } else {
         dib.bits = raw;
     }
-    const U_BITMAPINFOHEADER header = bitmapinfoheader_set(
-        width, topDown ? -height : height, 1, uint16_t(bitCount), compression,
-        uint32_t(dib.bits.size()), 0, 0, uint32_t(tableSize), 0);
+    const U_BITMAPINFOHEADER header =
+        bitmapinfoheader_set(width, topDown ? -height : height, 1, uint16_t(bitCount), compression,
+                             uint32_t(dib.bits.size()), 0, 0, uint32_t(tableSize), 0);
     dib.info.resize(sizeof(U_BITMAPINFOHEADER) + size_t(tableSize) * 4);
     std::memcpy(dib.info.data(), &header, sizeof header);
     for (int i = 0; i < tableSize; ++i) {
@@ -182,11 +192,19 @@ inline void WmfBuilder::record(uint16_t function, std::vector<uint16_t> params) 
 }
 
 inline QByteArray WmfBuilder::finish(bool placeable, int16_t left, int16_t top, int16_t right,
-                              int16_t bottom, uint16_t unitsPerInch, uint16_t objects) {
+                                     int16_t bottom, uint16_t unitsPerInch, uint16_t objects) {
     std::vector<uint16_t> all;
     if (placeable) {
-        std::vector<uint16_t> p = {0xCDD7, 0x9AC6, 0, uint16_t(left), uint16_t(top),
-                                   uint16_t(right), uint16_t(bottom), unitsPerInch, 0, 0};
+        std::vector<uint16_t> p = {0xCDD7,
+                                   0x9AC6,
+                                   0,
+                                   uint16_t(left),
+                                   uint16_t(top),
+                                   uint16_t(right),
+                                   uint16_t(bottom),
+                                   unitsPerInch,
+                                   0,
+                                   0};
         uint16_t sum = 0;
         for (uint16_t w : p) sum ^= w;
         p.push_back(sum);

@@ -7,16 +7,18 @@
 #include "formats/picture_formats.h"
 #include "metafile_test_files.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 const QColor kRed(255, 0, 0), kGreen(0, 255, 0), kBlue(0, 0, 255), kWhite(255, 255, 255),
     kBlack(0, 0, 0), kYellow(255, 255, 0), kCyan(0, 255, 255), kMagenta(255, 0, 255);
 
-QColor at(const Bitmap& b, int x, int y) { return QColor(b.pixelColor(x, y)); }
+QColor at(const Bitmap& b, int x, int y) {
+    return QColor(b.pixelColor(x, y));
+}
 
 MetafileGraphic load(const QByteArray& bytes) {
     MetafileGraphic g;
@@ -36,16 +38,21 @@ QString errorOf(const QByteArray& bytes) {
 // 48 x 24 in 12-pixel blocks: top row red, green, blue, white; bottom row black, yellow, cyan,
 // magenta; the 1-bit DIB alternates red and blue.
 const std::vector<QColor> kEight = {kRed, kGreen, kBlue, kWhite, kBlack, kYellow, kCyan, kMagenta};
-int blocks(int x, int y) { return x / 12 + 4 * (y / 12); }
-int checks(int x, int y) { return (x / 12 + y / 12) % 2; }
+int blocks(int x, int y) {
+    return x / 12 + 4 * (y / 12);
+}
+int checks(int x, int y) {
+    return (x / 12 + y / 12) % 2;
+}
 
 QByteArray stretchDibitsFile(const TestDib& dib, int width, int height) {
     EmfBuilder emf(48, 24);
     std::vector<char> bits = dib.bits;
-    emf.add(U_EMRSTRETCHDIBITS_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24},
-                                   U_POINTL{0, 0}, U_POINTL{width, height}, U_DIB_RGB_COLORS,
-                                   U_SRCCOPY, reinterpret_cast<PU_BITMAPINFO>(const_cast<char*>(dib.info.data())),
-                                   uint32_t(bits.size()), bits.data()));
+    emf.add(
+        U_EMRSTRETCHDIBITS_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24},
+                               U_POINTL{0, 0}, U_POINTL{width, height}, U_DIB_RGB_COLORS, U_SRCCOPY,
+                               reinterpret_cast<PU_BITMAPINFO>(const_cast<char*>(dib.info.data())),
+                               uint32_t(bits.size()), bits.data()));
     return emf.finish();
 }
 
@@ -67,18 +74,22 @@ void expectBlocks(const Bitmap& b, const std::vector<QColor>& palette, int (*pat
 }
 
 TEST(MetafileBlits, StretchDibitsKeepsEveryDepthsColours) {
-    expectBlocks(load(stretchDibitsFile(MakeDib(48, 24, 1, {kRed, kBlue}, checks), 48, 24)).toBitmap(),
-                 {kRed, kBlue}, checks, "1-bit");
+    expectBlocks(
+        load(stretchDibitsFile(MakeDib(48, 24, 1, {kRed, kBlue}, checks), 48, 24)).toBitmap(),
+        {kRed, kBlue}, checks, "1-bit");
     for (int depth : {4, 8, 16, 24, 32}) {
         const QByteArray file = stretchDibitsFile(MakeDib(48, 24, depth, kEight, blocks), 48, 24);
         expectBlocks(load(file).toBitmap(), kEight, blocks, std::to_string(depth) + "-bit");
     }
-    expectBlocks(load(stretchDibitsFile(MakeDib(48, 24, 8, kEight, blocks, U_BI_RLE8), 48, 24)).toBitmap(),
-                 kEight, blocks, "RLE8");
-    expectBlocks(load(stretchDibitsFile(MakeDib(48, 24, 4, kEight, blocks, U_BI_RLE4), 48, 24)).toBitmap(),
-                 kEight, blocks, "RLE4");
-    expectBlocks(load(stretchDibitsFile(MakeDib(48, 24, 24, kEight, blocks, 0, true), 48, 24)).toBitmap(),
-                 kEight, blocks, "top-down 24-bit");
+    expectBlocks(
+        load(stretchDibitsFile(MakeDib(48, 24, 8, kEight, blocks, U_BI_RLE8), 48, 24)).toBitmap(),
+        kEight, blocks, "RLE8");
+    expectBlocks(
+        load(stretchDibitsFile(MakeDib(48, 24, 4, kEight, blocks, U_BI_RLE4), 48, 24)).toBitmap(),
+        kEight, blocks, "RLE4");
+    expectBlocks(
+        load(stretchDibitsFile(MakeDib(48, 24, 24, kEight, blocks, 0, true), 48, 24)).toBitmap(),
+        kEight, blocks, "top-down 24-bit");
 }
 
 TEST(MetafileBlits, BitBltAndSetDibitsToDevicePlaceTheSource) {
@@ -88,9 +99,9 @@ TEST(MetafileBlits, BitBltAndSetDibitsToDevicePlaceTheSource) {
     const U_XFORM identity = xform_set(1, 0, 0, 1, 0, 0);
     {
         EmfBuilder emf(48, 24);
-        emf.add(U_EMRBITBLT_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24}, U_POINTL{0, 0},
-                                identity, Colour(kWhite), U_DIB_RGB_COLORS, U_SRCCOPY, info,
-                                uint32_t(bits.size()), bits.data()));
+        emf.add(U_EMRBITBLT_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24},
+                                U_POINTL{0, 0}, identity, Colour(kWhite), U_DIB_RGB_COLORS,
+                                U_SRCCOPY, info, uint32_t(bits.size()), bits.data()));
         expectBlocks(load(emf.finish()).toBitmap(), kEight, blocks, "BITBLT");
     }
     {
@@ -103,9 +114,10 @@ TEST(MetafileBlits, BitBltAndSetDibitsToDevicePlaceTheSource) {
     {
         // STRETCHBLT of the top-left block over the whole picture.
         EmfBuilder emf(48, 24);
-        emf.add(U_EMRSTRETCHBLT_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24}, U_POINTL{12, 0},
-                                    U_POINTL{12, 12}, identity, Colour(kWhite), U_DIB_RGB_COLORS,
-                                    U_SRCCOPY, info, uint32_t(bits.size()), bits.data()));
+        emf.add(U_EMRSTRETCHBLT_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24},
+                                    U_POINTL{12, 0}, U_POINTL{12, 12}, identity, Colour(kWhite),
+                                    U_DIB_RGB_COLORS, U_SRCCOPY, info, uint32_t(bits.size()),
+                                    bits.data()));
         const Bitmap b = load(emf.finish()).toBitmap();
         EXPECT_EQ(at(b, 0, 0), kGreen);
         EXPECT_EQ(at(b, 47, 23), kGreen);
@@ -158,7 +170,8 @@ TEST(MetafileDeviceContext, MappingWorldTransformSaveDcAndClip) {
 TEST(MetafileDeviceContext, PathsPolyPolygonsAndRegions) {
     EmfBuilder emf(48, 24);
     const U_POINT16 square[4] = {{0, 0}, {12, 0}, {12, 12}, {0, 12}};
-    const U_POINT16 two[8] = {{24, 0}, {36, 0}, {36, 12}, {24, 12}, {36, 12}, {48, 12}, {48, 24}, {36, 24}};
+    const U_POINT16 two[8] = {{24, 0},  {36, 0},  {36, 12}, {24, 12},
+                              {36, 12}, {48, 12}, {48, 24}, {36, 24}};
     const uint32_t counts[2] = {4, 4};
     U_RECTL clipRect{0, 12, 12, 24};
     const U_RGNDATAHEADER rdh = rgndataheader_set(1, clipRect);
@@ -190,8 +203,9 @@ TEST(MetafileDeviceContext, PathsPolyPolygonsAndRegions) {
 
 TEST(MetafileDeviceContext, TextIsDrawnInTheTextColour) {
     EmfBuilder emf(96, 48);
-    U_LOGFONT font = logfont_set(-30, 0, 0, 0, U_FW_BOLD, 0, 0, 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
-                                   U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_DEFAULT_PITCH, nullptr);
+    U_LOGFONT font =
+        logfont_set(-30, 0, 0, 0, U_FW_BOLD, 0, 0, 0, U_ANSI_CHARSET, U_OUT_DEFAULT_PRECIS,
+                    U_CLIP_DEFAULT_PRECIS, U_DEFAULT_QUALITY, U_DEFAULT_PITCH, nullptr);
     const char16_t face[] = u"Arial";
     std::memcpy(font.lfFaceName, face, sizeof face);
     const uint16_t text[] = {'H', 'H', 'H'};
@@ -201,7 +215,8 @@ TEST(MetafileDeviceContext, TextIsDrawnInTheTextColour) {
         .add(U_EMRSETBKMODE_set(U_TRANSPARENT))
         .add(U_EMRSETTEXTALIGN_set(U_TA_TOP | U_TA_LEFT));
     uint32_t advances[] = {22, 22, 22};
-    auto etext = reinterpret_cast<PU_EMRTEXT>(emrtext_set(U_POINTL{4, 4}, 3, 2, const_cast<uint16_t*>(text), 0, U_RCL_DEF, advances));
+    auto etext = reinterpret_cast<PU_EMRTEXT>(
+        emrtext_set(U_POINTL{4, 4}, 3, 2, const_cast<uint16_t*>(text), 0, U_RCL_DEF, advances));
     emf.add(U_EMREXTTEXTOUTW_set(U_RCL_DEF, U_GM_COMPATIBLE, 1, 1, etext));
     free(etext);
     const Bitmap b = load(emf.finish()).toBitmap();
@@ -209,8 +224,10 @@ TEST(MetafileDeviceContext, TextIsDrawnInTheTextColour) {
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
             const QColor c = at(b, x, y);
-            if (c == kBlue) ++blue;
-            else if (c != kWhite && (c.red() != c.green() || c.blue() < c.red())) ++other;
+            if (c == kBlue)
+                ++blue;
+            else if (c != kWhite && (c.red() != c.green() || c.blue() < c.red()))
+                ++other;
         }
     EXPECT_GT(blue, 60);  // three bold capitals about 22 pixels tall
     EXPECT_EQ(other, 0);  // only blue and its blends with white
@@ -249,7 +266,8 @@ TEST(MetafileDraw, StretchDrawReplaysScaledIntoTheRectangleOnly) {
 
 TEST(MetafileGate, RefusesWhatIsNotAMetafile) {
     EXPECT_EQ(errorOf(QByteArray()), "Metafile is not valid");
-    EXPECT_EQ(errorOf(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(100, 0)), "Metafile is not valid");
+    EXPECT_EQ(errorOf(QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(100, 0)),
+              "Metafile is not valid");
     EXPECT_EQ(errorOf(QByteArray(200, '\x01')), "Metafile is not valid");
     // A WMF header that says it is 10 words long.
     WmfBuilder wmf;
@@ -303,7 +321,10 @@ TEST(MetafileGate, PolyPolygonWhoseCountsDoNotAddUpIsDroppedAndTheRestPlays) {
     char* poly = U_EMRPOLYPOLYGON16_set(U_RECTL{0, 0, 48, 24}, 1, counts, 4, pts);
     // Say 400 points in the polygon, 4 in the record.
     reinterpret_cast<U_EMRPOLYPOLYGON16*>(poly)->aPolyCounts[0] = 400;
-    emf.add(NullPen(1)).add(U_EMRSELECTOBJECT_set(1)).add(SolidBrush(2, kRed)).add(U_EMRSELECTOBJECT_set(2));
+    emf.add(NullPen(1))
+        .add(U_EMRSELECTOBJECT_set(1))
+        .add(SolidBrush(2, kRed))
+        .add(U_EMRSELECTOBJECT_set(2));
     emf.add(poly).add(Rect(0, 0, 12, 12));
     const MetafileGraphic g = load(emf.finish());
     EXPECT_TRUE(g.isDamaged());
@@ -314,10 +335,12 @@ TEST(MetafileGate, PolyPolygonWhoseCountsDoNotAddUpIsDroppedAndTheRestPlays) {
 
 TEST(MetafileSanity, AbsurdCoordinatesWidthsAndFontsAreRefusedQuickly) {
     EmfBuilder emf(48, 24);
-    U_LOGFONT font = logfont_set(-2000000000, 0, 0, 0, 0, 0, 0, 0, U_ANSI_CHARSET, 0, 0, 0, 0, nullptr);
+    U_LOGFONT font =
+        logfont_set(-2000000000, 0, 0, 0, 0, 0, 0, 0, U_ANSI_CHARSET, 0, 0, 0, 0, nullptr);
     const uint16_t text[] = {'A'};
     uint32_t advance[] = {10};
-    auto etext = reinterpret_cast<PU_EMRTEXT>(emrtext_set(U_POINTL{0, 0}, 1, 2, const_cast<uint16_t*>(text), 0, U_RCL_DEF, advance));
+    auto etext = reinterpret_cast<PU_EMRTEXT>(
+        emrtext_set(U_POINTL{0, 0}, 1, 2, const_cast<uint16_t*>(text), 0, U_RCL_DEF, advance));
     emf.add(U_EMRCREATEPEN_set(1, logpen_set(U_PS_DASH, U_POINT{2000000000, 0}, Colour(kBlack))))
         .add(U_EMRSELECTOBJECT_set(1))
         .add(U_EMRELLIPSE_set(U_RECTL{-2000000000, -2000000000, 2000000000, 2000000000}))
@@ -343,7 +366,7 @@ QByteArray halfRedWmf(bool placeable) {
         w.record(0x020B, {0, 0});    // SETWINDOWORG 0,0
         w.record(0x020C, {32, 64});  // SETWINDOWEXT 64 x 32
     }
-    w.record(0x02FA, {5, 0, 0, 0, 0});     // null pen
+    w.record(0x02FA, {5, 0, 0, 0, 0});  // null pen
     w.record(0x012D, {0});
     w.record(0x02FC, {0, 0x00FF, 0, 0});  // solid red brush
     w.record(0x012D, {1});
@@ -377,8 +400,8 @@ TEST(MetafileWmf, PlaceableAndPlainFilesGetTheirNaturalSizeAndPlay) {
 TEST(MetafileWmf, DibStretchBltAndRegionsPlay) {
     const TestDib dib = MakeDib(48, 24, 8, kEight, blocks);
     WmfBuilder w;
-    std::vector<uint16_t> params = {uint16_t(U_SRCCOPY & 0xFFFF), uint16_t(U_SRCCOPY >> 16),
-                                    24, 48, 0, 0, 24, 48, 0, 0};
+    std::vector<uint16_t> params = {
+        uint16_t(U_SRCCOPY & 0xFFFF), uint16_t(U_SRCCOPY >> 16), 24, 48, 0, 0, 24, 48, 0, 0};
     std::vector<char> packed(dib.info);
     packed.insert(packed.end(), dib.bits.begin(), dib.bits.end());
     for (size_t i = 0; i + 1 < packed.size(); i += 2)
@@ -392,6 +415,15 @@ TEST(MetafileWmf, DibStretchBltAndRegionsPlay) {
     EXPECT_EQ(at(b, 18, 6), kGreen);  // from the DIB
     EXPECT_EQ(at(b, 30, 18), kCyan);
     EXPECT_EQ(at(b, 6, 18), kGreen);  // the region
+
+    // SETDIBTODEV has no raster operation before its fields.
+    WmfBuilder d;
+    std::vector<uint16_t> fields = {0, 24, 0, 0, 0, 24, 48, 0, 0};
+    fields.insert(fields.end(), params.begin() + 10, params.end());
+    d.record(0x0D33, fields);
+    const Bitmap direct = load(d.finish(true, 0, 0, 48, 24, 96, 1)).toBitmap();
+    EXPECT_EQ(at(direct, 18, 6), kGreen);
+    EXPECT_EQ(at(direct, 42, 18), kMagenta);
 }
 
 TEST(MetafileFile, SavesTheBytesAsLoadedAndRegistersItsFactory) {

@@ -4,10 +4,10 @@
 #include "formats/errors.h"
 #include "formats/metafile.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 extern "C" {
 #include <uemf.h>
@@ -67,7 +67,8 @@ TEST(MetafileWrite, RecordsHeaderOneStretchDibitsAndEofThatLibUemfAccepts) {
         ASSERT_TRUE(U_emf_record_sizeok(base + offset, limit, &size, &type, U_LE));
         ASSERT_TRUE(U_emf_record_safe(base + offset));
         types.push_back(type);
-        if (type == U_EMR_STRETCHDIBITS) blit = reinterpret_cast<const U_EMRSTRETCHDIBITS*>(base + offset);
+        if (type == U_EMR_STRETCHDIBITS)
+            blit = reinterpret_cast<const U_EMRSTRETCHDIBITS*>(base + offset);
         offset += size;
     }
     EXPECT_EQ(types, (std::vector<uint32_t>{U_EMR_HEADER, U_EMR_STRETCHDIBITS, U_EMR_EOF}));
@@ -93,14 +94,17 @@ TEST(MetafileWrite, RecordsHeaderOneStretchDibitsAndEofThatLibUemfAccepts) {
     EXPECT_EQ(blit->cSrc.x, 37);
     EXPECT_EQ(blit->cSrc.y, 23);
     EXPECT_EQ(blit->dwRop, uint32_t(U_SRCCOPY));
-    const auto* bmi = reinterpret_cast<const U_BITMAPINFOHEADER*>(reinterpret_cast<const char*>(blit) + blit->offBmiSrc);
+    const auto* bmi = reinterpret_cast<const U_BITMAPINFOHEADER*>(
+        reinterpret_cast<const char*>(blit) + blit->offBmiSrc);
     EXPECT_EQ(bmi->biBitCount, 24);
     EXPECT_EQ(bmi->biWidth, 37);
     EXPECT_EQ(bmi->biHeight, 23);  // bottom-up
     const char* bits = reinterpret_cast<const char*>(blit) + blit->offBitsSrc;
     ASSERT_EQ(blit->cbBitsSrc, uint32_t(picture.stride() * 23));
     for (int y = 0; y < 23; ++y)
-        ASSERT_EQ(0, std::memcmp(bits + size_t(22 - y) * picture.stride(), picture.scanLine(y), 37 * 3)) << y;
+        ASSERT_EQ(
+            0, std::memcmp(bits + size_t(22 - y) * picture.stride(), picture.scanLine(y), 37 * 3))
+            << y;
 }
 
 TEST(MetafileWrite, ReadsBackWithThePixelsIntactAtTheOrigin) {
