@@ -216,7 +216,9 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
 
     QSaveFile file(path_);
     if (!file.open(QIODevice::WriteOnly)) failWrite(path_);
-    if (file.write(bytes) != bytes.size()) {
+    // commit() alone lets a failed flush of the last bytes pass and would replace the file
+    // with an empty one on a full disk.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
         file.cancelWriting();
         file.commit();
         failWrite(path_);

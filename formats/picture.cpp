@@ -193,11 +193,27 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplac
     const auto cannotCreate = [&path] {
         return PixError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
     };
+    const QFileInfo info(path);
+    if (mayReplace && info.exists() && !info.isFile()) {
+        // A device: a new file renamed over it would replace the device node itself.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw cannotCreate();
+        if (file.write(bytes) != bytes.size()) throw cannotCreate();
+        file.close();
+        if (file.error() != QFileDevice::NoError) throw cannotCreate();
+        return;
+    }
     if (mayReplace) {
         // The old file stays whole until the new one is complete.
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
-        if (file.write(bytes) != bytes.size() || !file.commit()) throw cannotCreate();
+        // commit() alone lets a failed flush of the last bytes pass (a full disk, /dev/full).
+        if (file.write(bytes) != bytes.size() || !file.flush()) {
+            file.cancelWriting();
+            file.commit();
+            throw cannotCreate();
+        }
+        if (!file.commit()) throw cannotCreate();
         return;
     }
     QFile file(path);

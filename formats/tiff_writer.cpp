@@ -3,6 +3,7 @@
 #include "errors.h"
 
 #include <QFile>
+#include <QSaveFile>
 #include <QFileInfo>
 #include <QIODevice>
 #include <cstring>
@@ -232,20 +233,32 @@ void SaveBitmapAsTiff(const Bitmap& bitmap, const QString& path) {
     const auto cannotCreate = [&path] {
         return PixError(QStringLiteral("Cannot create file %1").arg(path));
     };
-    QFile file(path);
-    // Unbuffered: every row goes straight to the system, so a failing write is seen at once.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw cannotCreate();
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile()) {
+        // A device or the like: written in place, every row straight to the system.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+            throw cannotCreate();
+        try {
+            WriteTiffToStream(bitmap, file);
+        } catch (const PixError&) {
+            throw cannotCreate();
+        }
+        file.close();
+        if (file.error() != QFileDevice::NoError) throw cannotCreate();
+        return;
+    }
+    // Through a new file beside the target: a failed write (a full disk) leaves the file it
+    // would have replaced whole, and no half-written picture that would pass for a good one.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
     try {
         WriteTiffToStream(bitmap, file);
+        if (!file.flush()) throw cannotCreate();
     } catch (const PixError&) {
-        file.close();
-        // A half-written picture would pass for a good one (and a batch would skip its name
-        // later as existing); devices and links are left alone.
-        const QFileInfo info(path);
-        if (info.isFile() && !info.isSymLink()) QFile::remove(path);
+        file.cancelWriting();
+        file.commit();
         throw cannotCreate();
     }
-    file.close();
-    if (file.error() != QFileDevice::NoError) throw cannotCreate();
+    if (!file.commit()) throw cannotCreate();
 }

@@ -1,0 +1,265 @@
+// Every writer against the ways a write can fail: a full device, a path under a regular file, a
+// name the file system refuses, a read-only folder and a full file system (the last two inside a
+// mount namespace of their own). Each must end in its own error text, leave no half-written file
+// and leave the files already there as they were.
+#include "app/globals.h"
+#include "app/settings_file.h"
+#include "formats/bmp.h"
+#include "formats/errors.h"
+#include "formats/jpeg.h"
+#include "formats/metafile.h"
+#include "formats/picture.h"
+#include "formats/result_sink.h"
+#include "formats/tiff_writer.h"
+#include "support/corpus.h"
+#include "support/recording_host.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    QString error;       // the PixError text, empty when none was thrown
+    QStringList lines;   // result lines the writer reported
+};
+
+struct Writer {
+    QString name;
+    QString extension;
+    bool replaces;  // replaces an existing file (else reports it and leaves it alone)
+    std::function<void(const QString& path, const ResultSink& sink)> write;
+    QString errorFor(const QString& path) const {
+        return extension == ".ini" ? QStringLiteral("Unable to write to %1").arg(path)
+                                   : QStringLiteral("Cannot create file %1").arg(path);
+    }
+};
+
+Bitmap TestBitmap(int size) {
+    Bitmap bitmap;
+    bitmap.create(size, size, 24);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size * 3; ++x) bitmap.scanLine(y)[x] = uint8_t(x * 7 + y * 13);
+    return bitmap;
+}
+
+// Large enough that no writer's output fits in the full file system below.
+const Bitmap& Picture200() {
+    static const Bitmap bitmap = TestBitmap(200);
+    return bitmap;
+}
+
+std::vector<Writer> AllWriters() {
+    return {
+        {"JPEG", ".jpg", false,
+         [](const QString& path, const ResultSink& sink) {
+             Picture picture;
+             picture.assign(Picture200());
+             WriteJpegFile(path, picture, 75, sink);
+         }},
+        {"BMP", ".bmp", true,
+         [](const QString& path, const ResultSink&) { SaveBitmapAsBmp(Picture200(), path); }},
+        {"TIFF", ".tif", true,
+         [](const QString& path, const ResultSink&) { SaveBitmapAsTiff(Picture200(), path); }},
+        {"EMF", ".emf", false,
+         [](const QString& path, const ResultSink& sink) {
+             WriteMetafile(path, Picture200(), ScreenMetrics{}, sink);
+         }},
+        {"settings", ".ini", true,
+         [](const QString& path, const ResultSink&) {
+             IniFile(path).writeInteger(QStringLiteral("Frmfirst"), QStringLiteral("W"), 640);
+         }},
+    };
+}
+
+Outcome Attempt(const Writer& writer, const QString& path) {
+    Outcome outcome;
+    try {
+        writer.write(path, [&outcome](const QString& line) { outcome.lines << line; });
+    } catch (const PixError& e) {
+        outcome.error = e.text();
+    }
+    return outcome;
+}
+
+QByteArray Contents(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
+                                  QDir::System, QDir::Name);
+}
+
+// /dev/full must be the device: a writer that renames a new file over it would have replaced it
+// with a regular file, and every later run would then pass.
+void RequireFullDevice() {
+    const QFileInfo info("/dev/full");
+    if (!info.exists()) GTEST_SKIP() << "/dev/full is absent";
+    ASSERT_FALSE(info.isFile()) << "/dev/full is a regular file: a writer replaced the device";
+}
+
+TEST(WriteFaults, FullDevice) {
+    RequireFullDevice();
+    if (IsSkipped() || HasFatalFailure()) return;
+    RecordingHost host;
+    const QStringList devBefore = Entries("/dev");
+    for (const Writer& writer : AllWriters()) {
+        SCOPED_TRACE(writer.name.toStdString());
+        const Outcome outcome = Attempt(writer, "/dev/full");
+        if (writer.replaces) {
+            // Every byte written to /dev/full fails; the writer must say so, not succeed.
+            EXPECT_EQ(outcome.error, writer.errorFor("/dev/full"));
+        } else {
+            // /dev/full exists, and these writers never write into an existing name.
+            EXPECT_EQ(outcome.error, "");
+            EXPECT_EQ(outcome.lines, QStringList{AlreadyExistsLine("/dev/full")});
+        }
+    }
+    // No temporary file left beside the device.
+    EXPECT_EQ(Entries("/dev"), devBefore);
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join('\n').toStdString();
+    EXPECT_FALSE(QFileInfo("/dev/full").isFile()) << "a writer replaced the device";
+}
+
+TEST(WriteFaults, PathUnderRegularFileAndOverlongName) {
+    RecordingHost host;
+    QTemporaryDir dir;
+    const QString plain = dir.path() + "/plain.txt";
+    QFile file(plain);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("source");
+    file.close();
+    for (const Writer& writer : AllWriters()) {
+        SCOPED_TRACE(writer.name.toStdString());
+        const QString under = plain + "/out" + writer.extension;
+        EXPECT_EQ(Attempt(writer, under).error, writer.errorFor(under));
+        // 300 bytes: over the 255 a file name may have.
+        const QString overlong = dir.path() + "/" + QString(296, 'n') + writer.extension;
+        EXPECT_EQ(Attempt(writer, overlong).error, writer.errorFor(overlong));
+    }
+    EXPECT_EQ(Contents(plain), "source");
+    EXPECT_EQ(Entries(dir.path()), QStringList{"plain.txt"});
+}
+
+TEST(WriteFaults, WindowSizeThroughTheSettingsFile) {
+    RequireFullDevice();
+    if (IsSkipped() || HasFatalFailure()) return;
+    QTemporaryDir dir;
+    const QString plain = dir.path() + "/plain.txt";
+    QFile(plain).open(QIODevice::WriteOnly);
+    for (const QString& target : {QStringLiteral("/dev/full"), plain + "/pixolet.ini"}) {
+        SettingsFile = target;
+        try {
+            SaveWindowSize(QStringLiteral("Frmfirst"), 640, 480);
+            ADD_FAILURE() << "saving into " << target.toStdString() << " reported success";
+        } catch (const PixError& e) {
+            EXPECT_EQ(e.text(), QStringLiteral("Unable to write to %1").arg(target));
+        }
+    }
+    SettingsFile.clear();
+}
+
+// The folders of the next two cases are mounts made by a shell in a new mount (and user)
+// namespace, which then runs this program again with only the MountedFolder tests. They see the
+// folders through PIXOLET_FAULT_MOUNTS; without it they are not inside such a namespace.
+const char* const kMountsVariable = "PIXOLET_FAULT_MOUNTS";
+
+// Made by the shell before the folders are sealed: one existing file per writer.
+QByteArray ExistingContents(const Writer& writer) {
+    return writer.extension == ".ini" ? QByteArray("[Frmfirst]\nW=1\n")
+                                      : QByteArray("existing ") + writer.name.toLatin1();
+}
+
+QString MountsRoot() {
+    return qEnvironmentVariable(kMountsVariable);
+}
+
+TEST(WriteFaults, ReadOnlyAndFullFileSystems) {
+    if (!qEnvironmentVariableIsEmpty(kMountsVariable)) GTEST_SKIP() << "already inside";
+    if (!programAvailable("unshare")) GTEST_SKIP() << "unshare is not installed";
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkpath("ro") && QDir(dir.path()).mkpath("full"));
+    QStringList setup;
+    for (const Writer& writer : AllWriters()) {
+        const QString name = "existing" + writer.extension;
+        const QString text = QString::fromLatin1(ExistingContents(writer)).replace("\n", "\\n");
+        setup << QStringLiteral("printf '%1' > \"$root/ro/%2\"").arg(text, name)
+              << QStringLiteral("printf '%1' > \"$root/full/%2\"").arg(text, name);
+    }
+    // The full file system is filled to its last block after the existing files are made.
+    const QString script = QStringLiteral(
+        "set -e; root=\"$1\"; shift\n"
+        "mount -t tmpfs -o size=256k none \"$root/ro\"\n"
+        "mount -t tmpfs -o size=256k none \"$root/full\"\n"
+        "%1\n"
+        "mount -o remount,ro \"$root/ro\"\n"
+        "dd if=/dev/zero of=\"$root/full/filler\" bs=4096 2>/dev/null || true\n"
+        "export %2=\"$root\"\n"
+        "exec \"$@\"\n").arg(setup.join('\n'), QString::fromLatin1(kMountsVariable));
+    QByteArray out, err;
+    // Where mount namespaces are refused (a container without the right), say so and stop.
+    if (runProgram("unshare", {"-rm", "sh", "-c", "mount -t tmpfs none \"$1\"", "sh", dir.path()},
+                   &out, &err) != 0)
+        GTEST_SKIP() << "no mount namespace here: " << err.toStdString();
+    const int code = runProgram(
+        "unshare", {"-rm", "sh", "-c", script, "sh", dir.path(), QCoreApplication::applicationFilePath(),
+                    "--gtest_filter=MountedFolder.*", "--gtest_brief=0"},
+        &out, &err);
+    EXPECT_EQ(code, 0) << out.toStdString() << err.toStdString();
+    EXPECT_TRUE(out.contains("[  PASSED  ] 2 tests")) << out.toStdString();
+}
+
+TEST(MountedFolder, ReadOnly) {
+    if (MountsRoot().isEmpty()) GTEST_SKIP() << "run by WriteFaults.ReadOnlyAndFullFileSystems";
+    RecordingHost host;
+    const QString folder = MountsRoot() + "/ro";
+    const QStringList before = Entries(folder);
+    for (const Writer& writer : AllWriters()) {
+        SCOPED_TRACE(writer.name.toStdString());
+        const QString fresh = folder + "/new" + writer.extension;
+        EXPECT_EQ(Attempt(writer, fresh).error, writer.errorFor(fresh));
+        const QString existing = folder + "/existing" + writer.extension;
+        const Outcome outcome = Attempt(writer, existing);
+        if (writer.replaces) {
+            EXPECT_EQ(outcome.error, writer.errorFor(existing));
+        } else {
+            EXPECT_EQ(outcome.error, "");
+            EXPECT_EQ(outcome.lines, QStringList{AlreadyExistsLine(existing)});
+        }
+        EXPECT_EQ(Contents(existing), ExistingContents(writer));
+    }
+    EXPECT_EQ(Entries(folder), before);
+}
+
+TEST(MountedFolder, Full) {
+    if (MountsRoot().isEmpty()) GTEST_SKIP() << "run by WriteFaults.ReadOnlyAndFullFileSystems";
+    RecordingHost host;
+    const QString folder = MountsRoot() + "/full";
+    const QStringList before = Entries(folder);
+    for (const Writer& writer : AllWriters()) {
+        SCOPED_TRACE(writer.name.toStdString());
+        // No half file under the new name: it would pass for a picture and a batch would skip
+        // the name later as existing.
+        const QString fresh = folder + "/new" + writer.extension;
+        EXPECT_EQ(Attempt(writer, fresh).error, writer.errorFor(fresh));
+        // The replacing writers keep the old file whole when the new one cannot be written.
+        const QString existing = folder + "/existing" + writer.extension;
+        const Outcome outcome = Attempt(writer, existing);
+        if (writer.replaces) {
+            EXPECT_EQ(outcome.error, writer.errorFor(existing));
+        } else {
+            EXPECT_EQ(outcome.lines, QStringList{AlreadyExistsLine(existing)});
+        }
+        EXPECT_EQ(Contents(existing), ExistingContents(writer));
+    }
+    EXPECT_EQ(Entries(folder), before);
+}
+
+}  // namespace
