@@ -1,5 +1,5 @@
-// Every corpus image cut short: each prefix (every length for files under 1 KB, else at a
-// stride) must load or fail with one of the loaders' own messages, through LoadPictureFile as a
+// Every corpus image cut short: each prefix (every length of the headers, then a
+// stride of 8 for files under 1 KB and evenly spread cuts for larger ones) must load or fail with one of the loaders' own messages, through LoadPictureFile as a
 // user's file would. A hang shows as the test's own timeout.
 #include "loading_outcome.h"
 #include "support/corpus.h"
@@ -33,7 +33,9 @@ QString LoadingExtension(const QString& path) {
 std::vector<qint64> CutLengths(qint64 size) {
     std::vector<qint64> lengths;
     if (size < kSmallFile) {
-        for (qint64 n = 0; n < size; ++n) lengths.push_back(n);
+        // Every length through the headers, then every 8th: every length of every small file
+        // took nearly 7 minutes under the sanitizers.
+        for (qint64 n = 0; n < size; n += n < 32 ? 1 : 8) lengths.push_back(n);
         return lengths;
     }
     // Every length of the first 32 bytes (the headers), then evenly spread cuts.
