@@ -1,6 +1,6 @@
-// Every corpus image cut short: each prefix (every length of the headers, then a
-// stride of 8 for files under 1 KB and evenly spread cuts for larger ones) must load or fail with one of the loaders' own messages, through LoadPictureFile as a
-// user's file would. A hang shows as the test's own timeout.
+// Every corpus image cut short: each prefix (every length of the headers, then a stride of 8
+// for files under 1 KB and evenly spread cuts for larger ones) must load or fail with one of
+// the loaders' own messages, through LoadPictureFile as a user's file would. A hang shows as the test's own timeout.
 #include "loading_outcome.h"
 #include "support/corpus.h"
 
