@@ -40,6 +40,7 @@ TEST(Crashers, EachEndsInItsRecordedOutcome) {
     }
     // Every recorded outcome has its file.
     EXPECT_EQ(replayed, expected.size());
+    if (replayed == 0) GTEST_SKIP() << "no fuzz findings recorded yet";
 }
 
 }  // namespace
