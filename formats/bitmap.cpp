@@ -3,6 +3,7 @@
 #include "errors.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 
@@ -27,7 +28,8 @@ Bitmap::Bitmap(const Bitmap& other)
       palette_(other.palette_) {
     const uint64_t n = other.byteCount();
     if (other.pixels_ && n) {
-        pixels_ = std::make_unique_for_overwrite<uint8_t[]>(n);
+        pixels_.reset(static_cast<uint8_t*>(std::malloc(n)));
+        if (!pixels_) throw PixError(QStringLiteral("Out of memory"));
         std::memcpy(pixels_.get(), other.pixels_.get(), n);
     }
 }
@@ -45,11 +47,10 @@ bool Bitmap::tryCreate(int width, int height, int bitCount) {
     const uint64_t stride = strideFor(uint32_t(width), bitCount);
     const uint64_t bytes = stride * uint64_t(height);
     if (bytes > kMaxBitmapBytes) return false;
-    std::unique_ptr<uint8_t[]> pixels;
+    std::unique_ptr<uint8_t[], Free> pixels;
     if (bytes) {
-        pixels.reset(new (std::nothrow) uint8_t[bytes]);
+        pixels.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
         if (!pixels) return false;
-        std::memset(pixels.get(), 0, bytes);
     }
     width_ = width;
     height_ = height;
@@ -66,17 +67,34 @@ void Bitmap::create(int width, int height, int bitCount) {
 
 void Bitmap::clear() { *this = Bitmap(); }
 
+namespace {
+
+// Palette index of pixel x in a 1-, 4- or 8-bit row.
+unsigned paletteIndex(const uint8_t* row, size_t x, int bitCount) {
+    if (bitCount == 8) return row[x];
+    if (bitCount == 4) return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
+    return (row[x >> 3] >> (7 - (x & 7))) & 1;
+}
+
+// Every index a pixel can hold mapped to a colour; entries the palette lacks are black.
+std::array<QRgb, 256> paletteTable(const std::vector<QRgb>& palette) {
+    std::array<QRgb, 256> table;
+    table.fill(qRgb(0, 0, 0));
+    std::copy_n(palette.begin(), std::min(palette.size(), table.size()), table.begin());
+    return table;
+}
+
+}  // namespace
+
 QRgb Bitmap::pixelColor(int x, int y) const {
     const uint8_t* row = scanLine(y);
-    auto fromPalette = [this](unsigned index) -> QRgb {
-        return index < palette_.size() ? palette_[index] : qRgb(0, 0, 0);
-    };
     switch (bitCount_) {
-        case 1: return fromPalette((row[x >> 3] >> (7 - (x & 7))) & 1);
-        case 4: return fromPalette((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
-        case 8: return fromPalette(row[x]);
         case 24: return qRgb(row[3 * x + 2], row[3 * x + 1], row[3 * x]);
-        default: return qRgb(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+        case 32: return qRgb(row[4 * x + 2], row[4 * x + 1], row[4 * x]);
+        default: {
+            const unsigned index = paletteIndex(row, size_t(x), bitCount_);
+            return index < palette_.size() ? palette_[index] : qRgb(0, 0, 0);
+        }
     }
 }
 
@@ -88,6 +106,7 @@ Bitmap Bitmap::toRgb24() const {
         std::memcpy(out.bits(), bits(), byteCount());
         return out;
     }
+    const std::array<QRgb, 256> colours = paletteTable(palette_);
     for (int y = 0; y < height_; ++y) {
         uint8_t* dst = out.scanLine(y);
         const uint8_t* src = scanLine(y);
@@ -99,7 +118,7 @@ Bitmap Bitmap::toRgb24() const {
             }
         } else {
             for (int x = 0; x < width_; ++x) {
-                const QRgb c = pixelColor(x, y);
+                const QRgb c = colours[paletteIndex(src, size_t(x), bitCount_)];
                 dst[3 * x] = uint8_t(qBlue(c));
                 dst[3 * x + 1] = uint8_t(qGreen(c));
                 dst[3 * x + 2] = uint8_t(qRed(c));
@@ -166,20 +185,18 @@ std::vector<int> sampleIndices(int sourceSize, int targetSize) {
 void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, int width,
                        int height) {
     if (source.isEmpty() || width <= 0 || height <= 0 || target.isEmpty()) return;
-    const Bitmap* src = &source;
-    Bitmap converted;
-    if (source.bitCount() != 24) {
-        converted = source.toRgb24();
-        src = &converted;
-    }
-    const std::vector<int> xs = sampleIndices(src->width(), width);
-    const std::vector<int> ys = sampleIndices(src->height(), height);
+    const std::vector<int> xs = sampleIndices(source.width(), width);
+    const std::vector<int> ys = sampleIndices(source.height(), height);
     const int x0 = std::max(0, -left), x1 = std::min(width, target.width() - left);
     const int y0 = std::max(0, -top), y1 = std::min(height, target.height() - top);
     if (x0 >= x1 || y0 >= y1) return;
+    // Only the sampled pixels are read, at the source's own depth: a thumbnail of a huge
+    // paletted image costs the thumbnail, not a 24-bit copy of the whole image.
+    const int depth = source.bitCount();
+    const std::array<QRgb, 256> colours = paletteTable(source.palette());
     const int targetBytes = target.bitCount() / 8;
     for (int y = y0; y < y1; ++y) {
-        const uint8_t* s = src->scanLine(ys[y]);
+        const uint8_t* s = source.scanLine(ys[y]);
         uint8_t* d = target.scanLine(top + y) + size_t(left + x0) * targetBytes;
         if (y > y0 && ys[y] == ys[y - 1]) {
             // Same source row as the one above: copy the finished row.
@@ -188,10 +205,18 @@ void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, 
             continue;
         }
         for (int x = x0; x < x1; ++x, d += targetBytes) {
-            const uint8_t* p = s + size_t(xs[x]) * 3;
-            d[0] = p[0];
-            d[1] = p[1];
-            d[2] = p[2];
+            const size_t sx = size_t(xs[x]);
+            if (depth == 24 || depth == 32) {
+                const uint8_t* p = s + sx * size_t(depth / 8);
+                d[0] = p[0];
+                d[1] = p[1];
+                d[2] = p[2];
+                continue;
+            }
+            const QRgb c = colours[paletteIndex(s, sx, depth)];
+            d[0] = uint8_t(qBlue(c));
+            d[1] = uint8_t(qGreen(c));
+            d[2] = uint8_t(qRed(c));
         }
     }
 }

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QRgb>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -68,7 +69,12 @@ private:
     int height_ = 0;
     int bitCount_ = 24;
     int stride_ = 0;
-    std::unique_ptr<uint8_t[]> pixels_;
+    // malloc'd: a zeroed matrix comes from calloc, which maps large blocks lazily, so a file that
+    // claims a huge image but fills a little of it costs only what it fills.
+    struct Free {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t[], Free> pixels_;
     std::vector<QRgb> palette_;
 };
 

@@ -861,7 +861,10 @@ protected:
         while (n && pixelBytes_ < total) {
             const uint64_t row = pixelBytes_ / stride_, at = pixelBytes_ % stride_;
             const uint64_t k = std::min(n, stride_ - at);
-            std::memcpy(bitmap_.scanLine(height_ - 1 - int(row)) + at, p, size_t(k));
+            // The bitmap starts zeroed and untouched: zeros are not copied, so rows a short
+            // image never filled cost no memory.
+            if (!allZero(p, size_t(k)))
+                std::memcpy(bitmap_.scanLine(height_ - 1 - int(row)) + at, p, size_t(k));
             pixelBytes_ += k;
             p += k;
             n -= k;
@@ -870,6 +873,10 @@ protected:
     }
 
 private:
+    static bool allZero(const uint8_t* p, size_t n) {
+        return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
+    }
+
     void startPixels() {
         ByteReader r(header_, sizeof header_);
         const uint16_t magic = r.readU16le();

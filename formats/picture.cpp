@@ -80,6 +80,10 @@ void Picture::assign(const Picture& other) {
 
 void Picture::assign(const Bitmap& bitmap) { setGraphic(std::make_unique<BitmapGraphic>(bitmap)); }
 
+void Picture::assign(Bitmap&& bitmap) {
+    setGraphic(std::make_unique<BitmapGraphic>(std::move(bitmap)));
+}
+
 void Picture::assign(const Graphic& graphic) { setGraphic(graphic.clone()); }
 
 void Picture::setGraphic(std::unique_ptr<Graphic> graphic) {

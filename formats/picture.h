@@ -33,6 +33,7 @@ public:
     // Assign: the picture gets a copy of the other picture's graphic, or of the bitmap.
     void assign(const Picture& other);
     void assign(const Bitmap& bitmap);
+    void assign(Bitmap&& bitmap);  // takes the pixels over: a decoded image is not copied
     void assign(const Graphic& graphic);
     // Installs a graphic (nullptr empties the picture) and notifies the observers.
     void setGraphic(std::unique_ptr<Graphic> graphic);

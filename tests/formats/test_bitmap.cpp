@@ -84,6 +84,40 @@ TEST(BitmapStretch, IntoClipsToTheTarget) {
     EXPECT_EQ(target.pixelColor(0, 0), qRgb(0, 0, 0));
 }
 
+TEST(BitmapStretch, EveryDepthSamplesLikeItsRgbCopy) {
+    // Paletted and 32-bit sources are sampled in place; the result must be what stretching
+    // their 24-bit copy gives, palette gaps (indexes past its end) black included.
+    uint32_t seed = 12345;
+    for (int depth : {1, 4, 8, 32}) {
+        SCOPED_TRACE(depth);
+        Bitmap src;
+        src.create(37, 23, depth);
+        for (uint64_t i = 0; i < src.byteCount(); ++i) {
+            seed = seed * 1103515245u + 12345u;
+            src.bits()[i] = uint8_t(seed >> 16);
+        }
+        if (depth <= 8) {
+            std::vector<QRgb> palette;
+            const int entries = depth == 8 ? 200 : (1 << depth) - 1;
+            for (int i = 0; i < entries; ++i) palette.push_back(qRgb(i, 255 - i, (i * 7) & 255));
+            src.setPalette(palette);
+        }
+        const Bitmap rgb = src.toRgb24();
+        for (int y = 0; y < src.height(); ++y)
+            for (int x = 0; x < src.width(); ++x)
+                ASSERT_EQ(rgb.pixelColor(x, y), src.pixelColor(x, y));
+        for (auto [w, h] : {std::pair{11, 29}, std::pair{37, 23}, std::pair{80, 5}}) {
+            EXPECT_TRUE(StretchBitmap(src, w, h) == StretchBitmap(rgb, w, h)) << w << "x" << h;
+        }
+        Bitmap target, expected;
+        target.create(20, 20, 32);
+        expected.create(20, 20, 32);
+        StretchBitmapInto(src, target, -3, 2, 25, 15);
+        StretchBitmapInto(rgb, expected, -3, 2, 25, 15);
+        EXPECT_TRUE(target == expected);
+    }
+}
+
 TEST(ByteReaderBounds, ShortReadsFailAndYieldZero) {
     const uint8_t data[] = {1, 2, 3};
     ByteReader r(data, sizeof data);

@@ -3,6 +3,7 @@
 #include "formats/errors.h"
 #include "formats/file_bytes.h"
 #include "formats/picture.h"
+#include "support/memory.h"
 #include "support/recording_host.h"
 #include "support/corpus.h"
 
@@ -187,6 +188,29 @@ TEST(Bmp, HostileHeadersFailBeforeAllocating) {
     QByteArray rle = header(3, 2, 8, 1, 2) + QByteArray::fromHex("00000000FFFFFF00");
     rle += QByteArray::fromHex("FF01" "0002FFFF" "0005010203" "040500" "FE02" "0000" "0001");
     EXPECT_EQ(failure(rle), "loaded");
+}
+
+TEST(Bmp, AHugeRunLengthClaimCostsWhatTheRunsFill) {
+    // 8000 x 6000 (48 MP) in a few hundred bytes of runs: it loads and draws as a thumbnail
+    // without the picture being copied whole at another depth.
+    QByteArray file = header(8000, 6000, 8, 1, 2) + QByteArray::fromHex("0000000010203000");
+    for (int i = 0; i < 40; ++i) file += QByteArray::fromHex("FF01");  // row 0: index 1
+    file += QByteArray::fromHex("0000");
+    for (int i = 0; i < 40; ++i) file += QByteArray::fromHex("0002FFFF");  // deltas down
+    file += QByteArray::fromHex("0001");
+    const bool measured = ResetPeakResident();
+    const long before = ResidentMiB();
+    const Bitmap b = DecodeBmp(file);
+    ASSERT_EQ(b.width(), 8000);
+    EXPECT_EQ(b.pixelColor(0, 5999), qRgb(0x30, 0x20, 0x10));  // bottom-up: row 0 is the last
+    EXPECT_EQ(b.pixelColor(0, 0), qRgb(0, 0, 0));
+    Bitmap thumb;
+    thumb.create(40, 30, 24);
+    StretchBitmapInto(b, thumb, 0, 0, 40, 30);
+    EXPECT_EQ(thumb.pixelColor(0, 0), qRgb(0, 0, 0));
+    if (measured) {
+        EXPECT_LT(PeakResidentMiB() - before, 100);
+    }
 }
 
 TEST(Bmp, EveryTruncationDecodesOrFailsCleanly) {

@@ -7,6 +7,7 @@
 #include "formats/picture_formats.h"
 #include "test_gif_builder.h"
 
+#include "support/memory.h"
 #include "support/recording_host.h"
 
 #include <gtest/gtest.h>
@@ -469,6 +470,41 @@ TEST(GifBitmapKind, RegisteredLoadsDrawsAndSaves) {
     ShutdownGifModule();
     EXPECT_EQ(FindPictureFormat("gif"), nullptr);
     ResetPictureFormats();
+}
+
+TEST(GifRobustness, AHugeClaimCostsWhatTheDataFills) {
+    // 23430 x 30117 (705 MB of pixels, under the limit) with data for one row: the image loads
+    // and draws as a thumbnail, and the rows it never fills take no memory.
+    RecordingHost host;
+    const uint32_t w = 23430, h = 30117;
+    Gif g;
+    g.globalTable = {{200, 10, 20}, {1, 2, 3}};
+    Frame f;
+    f.width = int(w);
+    f.height = int(h);
+    f.minCodeSize = 2;
+    f.rawCodes = true;
+    f.codeBytes = lzwEncode(std::vector<uint8_t>(w + 5, 1), 2, {.endCode = false});
+    g.frames = {f};
+    const QByteArray bytes = build(g);
+    ASSERT_LT(bytes.size(), 2000);
+
+    const bool measured = ResetPeakResident();
+    const long before = ResidentMiB();
+    {
+        const auto gif = read(bytes);
+        const Bitmap bitmap = FirstImageBitmap(*gif);
+        ASSERT_EQ(bitmap.width(), int(w));
+        ASSERT_EQ(bitmap.height(), int(h));
+        EXPECT_EQ(bitmap.pixelColor(int(w) - 1, 0), qRgb(1, 2, 3));
+        EXPECT_EQ(bitmap.pixelColor(4, 1), qRgb(200, 10, 20));  // the cut row is cleared
+        EXPECT_EQ(bitmap.pixelColor(int(w) - 1, int(h) - 1), qRgb(200, 10, 20));
+        const Bitmap thumb = StretchBitmap(bitmap, 40, 30);
+        EXPECT_EQ(thumb.pixelColor(39, 29), qRgb(200, 10, 20));
+        if (measured) {
+            EXPECT_LT(PeakResidentMiB() - before, 200);
+        }
+    }
 }
 
 TEST(GifRobustness, MutatedFilesFailCleanly) {
