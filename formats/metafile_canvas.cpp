@@ -457,7 +457,6 @@ void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stro
     if (measure(bounds) || !sane(bounds)) return;
     applyClip();
     applyRop2();
-    painter_.setTransform(t);
     QBrush brush = fill ? qbrush(dc_.brush, t) : QBrush(Qt::NoBrush);
     QPen pen = stroke ? qpen(t) : QPen(Qt::NoPen);
     if (dc_.rop2 == 1 || dc_.rop2 == 16) {
@@ -467,12 +466,51 @@ void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stro
     }
     QPainterPath shape = logical;
     shape.setFillRule(dc_.fillRule);
-    if (fill && dc_.brush.kind == LogicalBrush::Kind::Hatched && dc_.opaqueBackground)
-        painter_.fillPath(shape, dc_.backgroundColor);
-    painter_.setPen(pen);
-    painter_.setBrush(brush);
-    painter_.drawPath(shape);
+    const bool hatchBackground =
+        fill && dc_.brush.kind == LogicalBrush::Kind::Hatched && dc_.opaqueBackground;
+    // Qt's rasterizer costs what a shape spans, not what shows of it: one reaching far past the
+    // target (a mapping that blows a drawing up a millionfold) is cut to the target first, with
+    // a margin wider than any pen it may have.
+    const double margin = 4.0 * (targetClip_.width() + targetClip_.height());
+    const QRectF reach = targetClip_.adjusted(-margin, -margin, margin, margin);
+    if (!reach.contains(bounds)) {
+        drawCutToReach(shape, t, reach, brush, pen, hatchBackground);
+    } else {
+        painter_.setTransform(t);
+        if (hatchBackground) painter_.fillPath(shape, dc_.backgroundColor);
+        painter_.setPen(pen);
+        painter_.setBrush(brush);
+        painter_.drawPath(shape);
+    }
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
+}
+
+// The shape and its pen's outline in target pixels, each cut to reach, filled in the order the
+// painter draws them (fill, then pen). Brushes are laid in target pixels either way.
+void MetafileCanvas::drawCutToReach(const QPainterPath& shape, const QTransform& t,
+                                    const QRectF& reach, const QBrush& brush, const QPen& pen,
+                                    bool hatchBackground) {
+    QPainterPath area;
+    area.addRect(reach);
+    painter_.setTransform(QTransform());
+    auto inTargetPixels = [](QBrush b) {
+        b.setTransform(QTransform());
+        return b;
+    };
+    if (brush.style() != Qt::NoBrush) {
+        const QPainterPath inside = t.map(shape).intersected(area);
+        if (hatchBackground) painter_.fillPath(inside, dc_.backgroundColor);
+        painter_.fillPath(inside, inTargetPixels(brush));
+    }
+    if (pen.style() == Qt::NoPen) return;
+    if (pen.isCosmetic()) {
+        // One-pixel lines: Qt clips each segment to the target itself.
+        painter_.strokePath(t.map(shape), pen);
+        return;
+    }
+    const QPainterPathStroker stroker(pen);
+    painter_.fillPath(t.map(stroker.createStroke(shape)).intersected(area),
+                      inTargetPixels(pen.brush()));
 }
 
 void MetafileCanvas::addToPath(const QPainterPath& logical, bool continueFigure) {

@@ -170,6 +170,8 @@ private:
     void applyClip();
     bool sane(const QRectF& targetBounds) const;
     void drawShape(const QPainterPath& logical, bool fill, bool stroke);
+    void drawCutToReach(const QPainterPath& shape, const QTransform& t, const QRectF& reach,
+                        const QBrush& brush, const QPen& pen, bool hatchBackground);
     void addToPath(const QPainterPath& logical, bool continueFigure);
     void applyRop2();
 

@@ -42,13 +42,19 @@ inline bool IsDocumentedLoadingText(const QString& text) {
     return false;
 }
 
-// Loads path and classifies the outcome; never throws.
-inline LoadingOutcome LoadAndClassify(const QString& path) {
+// Loads path and classifies the outcome; never throws. With drawThumbnail the loaded picture
+// is also drawn at 40 x 30, as a folder view would, and a failure there is the outcome.
+inline LoadingOutcome LoadAndClassify(const QString& path, bool drawThumbnail = false) {
     LoadingOutcome outcome;
     RecordingHost host;
     Picture picture;
     try {
         LoadPictureFile(path, picture);
+        if (drawThumbnail) {
+            Bitmap thumbnail;
+            thumbnail.create(40, 30, 24);
+            picture.stretchDraw(thumbnail, QRect(0, 0, 40, 30));
+        }
         outcome.loaded = true;
     } catch (const PixError& e) {
         outcome.error = e.text();

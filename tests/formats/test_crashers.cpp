@@ -1,6 +1,7 @@
-// Inputs the fuzzers found, replayed through the loading path: each must end in the outcome
-// recorded beside it in crashers/EXPECTED.tsv (name, then "loaded", "error: <text>" or
-// "shown: <messages>"), under the sanitizers too.
+// Inputs the fuzzers found, replayed through the loading path as the fuzz target runs it (load,
+// then draw as a thumbnail): each must end in the outcome recorded beside it in
+// crashers/EXPECTED.tsv (name, then "loaded", "error: <text>" or "shown: <messages>"), under the
+// sanitizers too.
 #include "loading_outcome.h"
 
 #include <QDir>
@@ -28,6 +29,7 @@ QMap<QString, QString> ExpectedOutcomes() {
 }
 
 TEST(Crashers, EachEndsInItsRecordedOutcome) {
+    InitPictureFormats();
     const QMap<QString, QString> expected = ExpectedOutcomes();
     const QStringList files = QDir(CrashersDir()).entryList(QDir::Files, QDir::Name);
     int replayed = 0;
@@ -35,7 +37,8 @@ TEST(Crashers, EachEndsInItsRecordedOutcome) {
         if (name == "EXPECTED.tsv") continue;
         SCOPED_TRACE(name.toStdString());
         ASSERT_TRUE(expected.contains(name)) << "no recorded outcome";
-        EXPECT_EQ(LoadAndClassify(CrashersDir() + "/" + name).describe(), expected.value(name));
+        EXPECT_EQ(LoadAndClassify(CrashersDir() + "/" + name, true).describe().toStdString(),
+                  expected.value(name).toStdString());
         ++replayed;
     }
     // Every recorded outcome has its file.
