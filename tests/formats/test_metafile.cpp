@@ -4,6 +4,7 @@
 
 #include "formats/errors.h"
 #include "formats/metafile.h"
+#include "formats/metafile_canvas.h"
 #include "formats/picture_formats.h"
 #include "metafile_test_files.h"
 
@@ -357,6 +358,60 @@ TEST(MetafileSanity, AbsurdCoordinatesWidthsAndFontsAreRefusedQuickly) {
     emf.add(SolidBrush(4, kGreen)).add(U_EMRSELECTOBJECT_set(4)).add(Rect(0, 0, 48, 24));
     const Bitmap b = load(emf.finish()).toBitmap();
     EXPECT_EQ(at(b, 20, 10), kGreen);  // the last, sane rectangle still lands
+}
+
+// A scene whose shapes reach thousands of pixels past a 48 x 24 target: filled polygons (solid
+// and hatched), a wide pen with round joins, a dashed pen, a patterned pen and a one-pixel line.
+QImage drawFarReachingScene(const QRectF& targetClip) {
+    QImage image(48, 24, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    MetafileCanvas canvas(painter, QTransform(), targetClip, QPointF(4, 4), false);
+    DcState& dc = canvas.dc();
+    dc.world = QTransform::fromScale(50, 50);  // logical units of 50 pixels
+    dc.fillRule = Qt::WindingFill;
+    dc.pen.null = true;
+    dc.brush = LogicalBrush{LogicalBrush::Kind::Solid, kGreen, 0, {}, false};
+    canvas.polygon(QPolygonF({{-100, -80}, {0.5, 0.2}, {100, -90}, {90, 100}, {0.2, 0.4}}));
+    dc.brush = LogicalBrush{LogicalBrush::Kind::Hatched, kBlue, 3, {}, false};
+    canvas.polygon(QPolygonF({{-100, 0.3}, {100, 0.25}, {100, 100}, {-100, 100}}));
+    dc.pen = LogicalPen{};
+    dc.pen.cosmetic = false;
+    dc.pen.width = 0.12;
+    dc.pen.color = kRed;
+    canvas.polyline(QPolygonF({{-90, 0.1}, {0.3, 0.05}, {0.6, 0.3}, {90, -60}}));
+    dc.pen.style = 1;  // dashed
+    dc.pen.color = kMagenta;
+    dc.pen.width = 0.05;
+    canvas.polyline(QPolygonF({{-80, 0.42}, {80, 0.2}}));
+    dc.pen.style = 0;
+    dc.pen.hatch = 2;
+    dc.pen.width = 0.08;
+    canvas.polyline(QPolygonF({{0.1, -70}, {0.15, 70}}));
+    dc.pen = LogicalPen{};
+    dc.pen.color = kBlack;
+    canvas.polyline(QPolygonF({{-100, -1}, {100, 1}}));
+    return image;
+}
+
+TEST(MetafileSanity, ShapesReachingFarPastTheTargetDrawAsIfUncut) {
+    // With a 48 x 24 clip the shapes reach far past it and are cut before Qt rasterizes them;
+    // with a clip of 6000 pixels they are drawn whole. What shows must match.
+    const QImage cut = drawFarReachingScene(QRectF(0, 0, 48, 24));
+    const QImage whole = drawFarReachingScene(QRectF(-3000, -3000, 6048, 6024));
+    int differing = 0;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 48; ++x)
+            if (cut.pixel(x, y) != whole.pixel(x, y)) ++differing;
+    // Cut outlines rasterize like whole ones but for a few edge pixels (dashes and joins are
+    // computed in another order); a wrong mapping or brush would differ in hundreds.
+    EXPECT_LE(differing, 6);
+    // The scene is not blank: each colour shows somewhere.
+    QSet<QRgb> colours;
+    for (int y = 0; y < 24; ++y)
+        for (int x = 0; x < 48; ++x) colours.insert(cut.pixel(x, y));
+    for (QColor c : {kGreen, kBlue, kRed, kMagenta, kBlack})
+        EXPECT_TRUE(colours.contains(c.rgb())) << c.name().toStdString();
 }
 
 // WMF: word-built files, placeable and not.
