@@ -146,15 +146,24 @@ void BM_BareLibjpeg_DecodeSampleEncode(benchmark::State& state) {
     state.counters["jpeg_bytes"] = double(bytes);
 }
 
+// Arguments: output size in percent, source depth (24, or 8 with a 256-entry palette).
 void BM_Stretch(benchmark::State& state) {
     const int percent = int(state.range(0));
-    static Bitmap source;
+    const int depth = int(state.range(1));
+    static Bitmap sources[2];
+    Bitmap& source = sources[depth == 8];
     if (source.isEmpty()) {
-        source.create(kWidth, kHeight, 24);
+        source.create(kWidth, kHeight, depth);
+        const int rowBytes = kWidth * depth / 8;
         for (int y = 0; y < kHeight; ++y)
-            for (int i = 0; i < kWidth * 3; ++i) source.scanLine(y)[i] = uint8_t(i * 7 + y);
+            for (int i = 0; i < rowBytes; ++i) source.scanLine(y)[i] = uint8_t(i * 7 + y);
+        if (depth == 8) {
+            std::vector<QRgb> palette;
+            for (int i = 0; i < 256; ++i) palette.push_back(qRgb(i, 255 - i, i / 2));
+            source.setPalette(palette);
+        }
     }
-    const int w = kWidth * percent / 100, h = kHeight * percent / 100;
+    const int w = std::max(1, kWidth * percent / 100), h = std::max(1, kHeight * percent / 100);
     Bitmap target;
     target.create(w, h, 24);
     for (auto _ : state) {
@@ -169,7 +178,14 @@ void BM_Stretch(benchmark::State& state) {
 
 BENCHMARK(BM_Program_LoadStretchEncode)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_BareLibjpeg_DecodeSampleEncode)->Unit(benchmark::kMillisecond)->MinTime(3);
-BENCHMARK(BM_Stretch)->Arg(20)->Arg(100)->Arg(150)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Stretch)
+    ->Args({20, 24})
+    ->Args({100, 24})
+    ->Args({150, 24})
+    ->Args({2, 8})
+    ->Args({20, 8})
+    ->Args({100, 8})
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

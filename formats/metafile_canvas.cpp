@@ -468,38 +468,42 @@ void MetafileCanvas::drawShape(const QPainterPath& logical, bool fill, bool stro
     shape.setFillRule(dc_.fillRule);
     const bool hatchBackground =
         fill && dc_.brush.kind == LogicalBrush::Kind::Hatched && dc_.opaqueBackground;
-    // Qt's rasterizer costs what a shape spans, not what shows of it: one reaching far past the
-    // target (a mapping that blows a drawing up a millionfold) is cut to the target first, with
-    // a margin wider than any pen it may have.
-    const double margin = 4.0 * (targetClip_.width() + targetClip_.height());
-    const QRectF reach = targetClip_.adjusted(-margin, -margin, margin, margin);
-    if (!reach.contains(bounds)) {
-        drawCutToReach(shape, t, reach, brush, pen, hatchBackground);
-    } else {
-        painter_.setTransform(t);
-        if (hatchBackground) painter_.fillPath(shape, dc_.backgroundColor);
-        painter_.setPen(pen);
-        painter_.setBrush(brush);
-        painter_.drawPath(shape);
-    }
+    paintShape(shape, t, brush, pen, hatchBackground ? &dc_.backgroundColor : nullptr);
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
-// The shape and its pen's outline in target pixels, each cut to reach, filled in the order the
-// painter draws them (fill, then pen). Brushes are laid in target pixels either way.
-void MetafileCanvas::drawCutToReach(const QPainterPath& shape, const QTransform& t,
-                                    const QRectF& reach, const QBrush& brush, const QPen& pen,
-                                    bool hatchBackground) {
+void MetafileCanvas::paintShape(const QPainterPath& shape, const QTransform& t,
+                                const QBrush& brush, const QPen& pen, const QColor* background) {
+    // Qt's rasterizer costs what a shape spans, not what shows of it: one reaching far past the
+    // target (a mapping that blows a drawing up a millionfold) is cut to the target first, with
+    // a margin wider than any pen it may have, and painted in target pixels.
+    const double margin = 4.0 * (targetClip_.width() + targetClip_.height());
+    const QRectF reach = targetClip_.adjusted(-margin, -margin, margin, margin);
+    const bool wide = pen.style() != Qt::NoPen && !pen.isCosmetic();
+    // How far a pen's outline may stand out of the shape, in target pixels (miters included).
+    const double stretch =
+        std::sqrt(t.m11() * t.m11() + t.m12() * t.m12() + t.m21() * t.m21() + t.m22() * t.m22());
+    const double out = wide ? pen.widthF() * std::max(1.0, pen.miterLimit()) * stretch : 1.0;
+    const QRectF extent = t.mapRect(shape.controlPointRect()).adjusted(-out, -out, out, out);
+    if (reach.contains(extent)) {
+        painter_.setTransform(t);
+        if (background && brush.style() != Qt::NoBrush) painter_.fillPath(shape, *background);
+        painter_.setPen(pen);
+        painter_.setBrush(brush);
+        painter_.drawPath(shape);
+        return;
+    }
     QPainterPath area;
     area.addRect(reach);
     painter_.setTransform(QTransform());
-    auto inTargetPixels = [](QBrush b) {
-        b.setTransform(QTransform());
+    // A brush laid out for a painter set to t, for one that paints in target pixels.
+    auto inTargetPixels = [&t](QBrush b) {
+        b.setTransform(b.transform() * t);
         return b;
     };
     if (brush.style() != Qt::NoBrush) {
         const QPainterPath inside = t.map(shape).intersected(area);
-        if (hatchBackground) painter_.fillPath(inside, dc_.backgroundColor);
+        if (background) painter_.fillPath(inside, *background);
         painter_.fillPath(inside, inTargetPixels(brush));
     }
     if (pen.style() == Qt::NoPen) return;
@@ -508,9 +512,8 @@ void MetafileCanvas::drawCutToReach(const QPainterPath& shape, const QTransform&
         painter_.strokePath(t.map(shape), pen);
         return;
     }
-    const QPainterPathStroker stroker(pen);
-    painter_.fillPath(t.map(stroker.createStroke(shape)).intersected(area),
-                      inTargetPixels(pen.brush()));
+    const QPainterPath outline = QPainterPathStroker(pen).createStroke(shape);
+    painter_.fillPath(t.map(outline).intersected(area), inTargetPixels(pen.brush()));
 }
 
 void MetafileCanvas::addToPath(const QPainterPath& logical, bool continueFigure) {
@@ -687,16 +690,14 @@ void MetafileCanvas::fillShape(const QPainterPath& logical, const LogicalBrush& 
         !sane(t.mapRect(logical.controlPointRect())))
         return;
     applyClip();
-    painter_.setTransform(t);
-    painter_.fillPath(logical, qbrush(brush, t));
+    paintShape(logical, t, qbrush(brush, t), Qt::NoPen);
 }
 
 void MetafileCanvas::fillShape(const QPainterPath& logical, const QBrush& brush) {
     const QTransform t = logicalToTarget();
     if (!sane(t.mapRect(logical.controlPointRect()))) return;
     applyClip();
-    painter_.setTransform(t);
-    painter_.fillPath(logical, brush);
+    paintShape(logical, t, brush, Qt::NoPen);
 }
 
 void MetafileCanvas::frameShape(const QPainterPath& logical, const LogicalBrush& brush,
@@ -704,19 +705,17 @@ void MetafileCanvas::frameShape(const QPainterPath& logical, const LogicalBrush&
     const QTransform t = logicalToTarget();
     if (!sane(t.mapRect(logical.controlPointRect()))) return;
     applyClip();
-    painter_.setTransform(t);
     QPen pen(qbrush(brush, t), std::max(std::abs(stroke.width()), std::abs(stroke.height())));
     if (pen.widthF() * std::sqrt(std::abs(t.determinant())) < 1.5) pen.setWidthF(0);
-    painter_.strokePath(logical, pen);
+    paintShape(logical, t, Qt::NoBrush, pen);
 }
 
 void MetafileCanvas::invertShape(const QPainterPath& logical) {
     const QTransform t = logicalToTarget();
     if (!sane(t.mapRect(logical.controlPointRect()))) return;
     applyClip();
-    painter_.setTransform(t);
     painter_.setCompositionMode(QPainter::RasterOp_NotDestination);
-    painter_.fillPath(logical, Qt::black);
+    paintShape(logical, t, Qt::black, Qt::NoPen);
     painter_.setCompositionMode(QPainter::CompositionMode_SourceOver);
 }
 
@@ -738,9 +737,8 @@ void MetafileCanvas::fillPath() {
     inPathBracket_ = false;
     if (path_.isEmpty() || !sane(path_.controlPointRect())) return;
     applyClip();
-    painter_.setTransform(QTransform());
     path_.setFillRule(dc_.fillRule);
-    painter_.fillPath(path_, qbrush(dc_.brush, QTransform()));
+    paintShape(path_, QTransform(), qbrush(dc_.brush, QTransform()), Qt::NoPen);
     path_ = QPainterPath();
 }
 
@@ -752,10 +750,7 @@ void MetafileCanvas::strokePath() {
     const QTransform t = logicalToTarget();
     bool invertible = false;
     const QTransform inverse = t.inverted(&invertible);
-    if (invertible) {
-        painter_.setTransform(t);
-        painter_.strokePath(inverse.map(path_), qpen(t));
-    }
+    if (invertible) paintShape(inverse.map(path_), t, Qt::NoBrush, qpen(t));
     path_ = QPainterPath();
 }
 

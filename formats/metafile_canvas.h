@@ -170,8 +170,10 @@ private:
     void applyClip();
     bool sane(const QRectF& targetBounds) const;
     void drawShape(const QPainterPath& logical, bool fill, bool stroke);
-    void drawCutToReach(const QPainterPath& shape, const QTransform& t, const QRectF& reach,
-                        const QBrush& brush, const QPen& pen, bool hatchBackground);
+    // Fills (with an optional background first) and strokes a path given in the space t maps
+    // to the target; brushes and pens are as for a painter set to t.
+    void paintShape(const QPainterPath& shape, const QTransform& t, const QBrush& brush,
+                    const QPen& pen, const QColor* background = nullptr);
     void addToPath(const QPainterPath& logical, bool continueFigure);
     void applyRop2();
 
