@@ -988,6 +988,11 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
         return;
     }
     QRectF src = sourceRect;
+    // A source transform in the file can make the rectangle NaN or infinite, which Qt's image
+    // drawing does not survive.
+    if (!std::isfinite(src.x()) || !std::isfinite(src.y()) || !std::isfinite(src.width()) ||
+        !std::isfinite(src.height()))
+        return;
     const QRectF imageRect(0, 0, source.width(), source.height());
     const QRectF clipped = src.normalized().intersected(imageRect);
     if (clipped.isEmpty()) return;
@@ -999,6 +1004,7 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
             QRectF(dest.x() + (clipped.x() - src.x()) * sx, dest.y() + (clipped.y() - src.y()) * sy,
                    clipped.width() * sx, clipped.height() * sy);
         src = clipped;
+        if (!sane(t.mapRect(dst.normalized()))) return;
     }
     QImage image = source;
     if (dst.width() < 0) {
