@@ -1006,17 +1006,15 @@ void MetafileCanvas::blit(const QRectF& destination, const QImage& source, const
         src = clipped;
         if (!sane(t.mapRect(dst.normalized()))) return;
     }
-    QImage image = source;
-    if (dst.width() < 0) {
-        image = image.mirrored(true, false);
-        src.moveLeft(image.width() - src.right());
-        dst = QRectF(dst.right(), dst.top(), -dst.width(), dst.height());
-    }
-    if (dst.height() < 0) {
-        image = image.mirrored(false, true);
-        src.moveTop(image.height() - src.bottom());
-        dst = QRectF(dst.left(), dst.bottom(), dst.width(), -dst.height());
-    }
+    // A negative width or height mirrors the source: done by the painter, not by a copy of an
+    // image that may be a gigabyte.
+    const QPointF centre = dst.center();
+    const QTransform mirror = QTransform::fromTranslate(-centre.x(), -centre.y()) *
+                              QTransform::fromScale(dst.width() < 0 ? -1 : 1, dst.height() < 0 ? -1 : 1) *
+                              QTransform::fromTranslate(centre.x(), centre.y());
+    dst = dst.normalized();
+    painter_.setTransform(mirror * t);
+    const QImage& image = source;
     QPainter::CompositionMode mode = QPainter::CompositionMode_SourceOver;
     switch (rop) {
         case 0x008800C6:

@@ -96,12 +96,17 @@ MaskChannel channel(uint32_t mask) {
     return c;
 }
 
-// Run-length bits (RLE8 and RLE4) into an index matrix, bottom-up row order as stored.
-void decodeRle(ByteReader bits, int width, int height, bool fourBit, std::vector<uint8_t>& out) {
-    out.assign(size_t(width) * size_t(height), 0);
+// Run-length bits (RLE8 and RLE4) straight into the image, rows in the order stored (bottom-up
+// unless topDown); pixels the runs never reach keep colour 0.
+void decodeRle(ByteReader bits, bool fourBit, bool topDown, const std::vector<QRgb>& table,
+               QImage& image) {
+    const int width = image.width(), height = image.height();
     int x = 0, y = 0;
     auto put = [&](uint8_t index) {
-        if (x < width && y < height) out[size_t(y) * width + x] = index;
+        if (x < width && y < height) {
+            QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(topDown ? y : height - 1 - y));
+            line[x] = table[index % table.size()];
+        }
         ++x;
     };
     while (!bits.atEnd() && y < height) {
@@ -168,20 +173,15 @@ QImage DecodeDib(DibSource source, bool keepAlpha) {
     const bool alpha = keepAlpha && bc == 32;
     QImage image(width, height, alpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (image.isNull()) return QImage();
-    image.fill(alpha ? 0u : 0xFF000000u);
 
     ByteReader& bits = source.bits;
     if ((h.compression == kBiRle8 && bc == 8) || (h.compression == kBiRle4 && bc == 4)) {
-        std::vector<uint8_t> indices;
-        decodeRle(bits, width, height, bc == 4, indices);
-        for (int row = 0; row < height; ++row) {
-            QRgb* line = reinterpret_cast<QRgb*>(image.scanLine(topDown ? row : height - 1 - row));
-            const uint8_t* src = indices.data() + size_t(row) * width;
-            for (int x = 0; x < width; ++x) line[x] = table[src[x] % table.size()];
-        }
+        image.fill(table[0]);
+        decodeRle(bits, bc == 4, topDown, table, image);
         return image;
     }
     if (h.compression != kBiRgb && !h.hasMasks) return QImage();
+    image.fill(alpha ? 0u : 0xFF000000u);
 
     uint32_t defaultMasks16[3] = {0x7C00, 0x03E0, 0x001F};
     uint32_t defaultMasks32[3] = {0xFF0000, 0x00FF00, 0x0000FF};

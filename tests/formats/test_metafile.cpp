@@ -46,11 +46,12 @@ int checks(int x, int y) {
     return (x / 12 + y / 12) % 2;
 }
 
-QByteArray stretchDibitsFile(const TestDib& dib, int width, int height) {
+QByteArray stretchDibitsFile(const TestDib& dib, int width, int height, U_POINTL dest = {0, 0},
+                             U_POINTL destSize = {48, 24}) {
     EmfBuilder emf(48, 24);
     std::vector<char> bits = dib.bits;
     emf.add(
-        U_EMRSTRETCHDIBITS_set(U_RECTL{0, 0, 47, 23}, U_POINTL{0, 0}, U_POINTL{48, 24},
+        U_EMRSTRETCHDIBITS_set(U_RECTL{0, 0, 47, 23}, dest, destSize,
                                U_POINTL{0, 0}, U_POINTL{width, height}, U_DIB_RGB_COLORS, U_SRCCOPY,
                                reinterpret_cast<PU_BITMAPINFO>(const_cast<char*>(dib.info.data())),
                                uint32_t(bits.size()), bits.data()));
@@ -91,6 +92,26 @@ TEST(MetafileBlits, StretchDibitsKeepsEveryDepthsColours) {
     expectBlocks(
         load(stretchDibitsFile(MakeDib(48, 24, 24, kEight, blocks, 0, true), 48, 24)).toBitmap(),
         kEight, blocks, "top-down 24-bit");
+}
+
+TEST(MetafileBlits, NegativeDestinationSizesMirrorTheSource) {
+    const TestDib dib = MakeDib(48, 24, 24, kEight, blocks);
+    struct Case {
+        U_POINTL dest, size;
+        bool flipX, flipY;
+    };
+    for (const Case& c : {Case{{48, 0}, {-48, 24}, true, false}, Case{{0, 24}, {48, -24}, false, true},
+                          Case{{48, 24}, {-48, -24}, true, true}}) {
+        const Bitmap b = load(stretchDibitsFile(dib, 48, 24, c.dest, c.size)).toBitmap();
+        ASSERT_EQ(b.width(), 48);
+        int wrong = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 48; ++x) {
+                const int sx = c.flipX ? 47 - x : x, sy = c.flipY ? 23 - y : y;
+                if (at(b, x, y) != kEight[size_t(blocks(sx, sy))]) ++wrong;
+            }
+        EXPECT_EQ(wrong, 0) << c.flipX << c.flipY;
+    }
 }
 
 TEST(MetafileBlits, BitBltAndSetDibitsToDevicePlaceTheSource) {
