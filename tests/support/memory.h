@@ -10,22 +10,15 @@ inline bool ResetPeakResident() {
     return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
 
-// The peak resident memory (VmHWM) in MiB, or -1 where /proc does not tell it.
-inline long PeakResidentMiB() {
+// A "Vm…:" line of /proc/self/status in MiB, or -1 where /proc does not tell it.
+inline long StatusMiB(const QByteArray& field) {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return long(line.mid(6).trimmed().split(' ')[0].toLongLong() / 1024);
+        if (line.startsWith(field + ':'))
+            return long(line.mid(field.size() + 1).trimmed().split(' ')[0].toLongLong() / 1024);
     return -1;
 }
 
-// The current resident memory (VmRSS) in MiB, or -1.
-inline long ResidentMiB() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return long(line.mid(6).trimmed().split(' ')[0].toLongLong() / 1024);
-    return -1;
-}
+inline long PeakResidentMiB() { return StatusMiB("VmHWM"); }
+inline long ResidentMiB() { return StatusMiB("VmRSS"); }
