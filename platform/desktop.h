@@ -6,7 +6,6 @@
 #include "formats/screen_metrics.h"
 
 #include <QString>
-#include <QStringList>
 
 class Desktop {
 public:
@@ -20,24 +19,6 @@ public:
 // The installed desktop; QDesktopServices until a test installs its own (not owned).
 Desktop& desktop();
 void setDesktop(Desktop* replacement);
-
-// A desktop that records what was asked and answers with `succeeds`.
-class RecordingDesktop : public Desktop {
-public:
-    RecordingDesktop() { setDesktop(this); }
-    ~RecordingDesktop() override { setDesktop(nullptr); }
-    bool openFile(const QString& path) override {
-        openedFiles << path;
-        return succeeds;
-    }
-    bool openLink(const QString& url) override {
-        openedLinks << url;
-        return succeeds;
-    }
-    QStringList openedFiles;
-    QStringList openedLinks;
-    bool succeeds = true;
-};
 
 // The primary screen's size in pixels and millimetres (defaults without a screen).
 ScreenMetrics CurrentScreenMetrics();

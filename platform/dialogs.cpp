@@ -7,7 +7,7 @@ namespace {
 class CancellingDialogs final : public Dialogs {
 public:
     void message(MessageKind, const QString&) override {}
-    bool confirm(const QString&) override { return false; }
+    bool question(MessageKind, const QString&) override { return false; }
     QString inputBox(const QString&, const QString&, const QString& prefilled) override {
         return prefilled;
     }
@@ -17,14 +17,6 @@ public:
 
 CancellingDialogs cancellingDialogs;
 Dialogs* currentDialogs = &cancellingDialogs;
-
-template <typename T>
-T takeFront(std::deque<T>& queue, T fallback) {
-    if (queue.empty()) return fallback;
-    T value = std::move(queue.front());
-    queue.pop_front();
-    return value;
-}
 
 }  // namespace
 
@@ -51,35 +43,4 @@ Dialogs& dialogs() {
 
 void setDialogs(Dialogs* replacement) {
     currentDialogs = replacement ? replacement : &cancellingDialogs;
-}
-
-void ScriptedDialogs::message(MessageKind kind, const QString& text) {
-    shown.push_back({kind, MessageBoxTitle(kind), text});
-}
-
-bool ScriptedDialogs::confirm(const QString& text) {
-    shown.push_back({MessageKind::Confirmation, MessageBoxTitle(MessageKind::Confirmation), text});
-    return takeFront(confirmAnswers, false);
-}
-
-QString ScriptedDialogs::inputBox(const QString& caption, const QString& prompt,
-                                  const QString& prefilled) {
-    inputsAsked.push_back({caption, prompt, prefilled});
-    return takeFront(inputAnswers, prefilled);
-}
-
-FileDialogResult ScriptedDialogs::openFile(const FileDialogOptions& options) {
-    fileDialogsAsked.push_back(options);
-    return takeFront(openAnswers, FileDialogResult{});
-}
-
-FileDialogResult ScriptedDialogs::saveFile(const FileDialogOptions& options) {
-    fileDialogsAsked.push_back(options);
-    return takeFront(saveAnswers, FileDialogResult{});
-}
-
-QStringList ScriptedDialogs::texts() const {
-    QStringList out;
-    for (const Shown& s : shown) out << s.text;
-    return out;
 }

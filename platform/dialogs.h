@@ -1,13 +1,20 @@
 #pragma once
 // Every message box, the input box and the file dialogs go through one interface, so windows
-// are tested with a scripted stand-in. The Qt implementation is in qt_dialogs.h.
+// are tested with a scripted stand-in (tests/support/scripted_dialogs.h). The Qt implementation
+// is in qt_dialogs.h.
 
 #include <QString>
 #include <QStringList>
-#include <deque>
-#include <utility>
 #include <vector>
 
+// The kind of a box fixes its title and icon. The program's boxes:
+//   Plain        "Pixolet", no icon, OK: most of the windows' notes and refusals
+//   Information  "Information", information icon, OK (a cancelled output type, a reused project
+//                title, the zoom limits, the support note) or Yes/No (the thumbnail page question)
+//   Warning      "Warning", warning icon, OK: a work folder that cannot be created
+//   Error        "Error", error icon, OK: a project folder or web page that cannot be written
+//   Confirmation "Confirm", question icon, Yes/No: the bulk rename
+//   ErrorReport  "Pixolet", error icon, OK: the general error report
 enum class MessageKind { Plain, Information, Warning, Error, Confirmation, ErrorReport };
 
 // "Pixolet" (the application title) for plain boxes and the error report, otherwise
@@ -39,8 +46,8 @@ public:
     virtual ~Dialogs() = default;
     // Plain, information, warning and error boxes: one OK button.
     virtual void message(MessageKind kind, const QString& text) = 0;
-    // Yes / No; true for Yes.
-    virtual bool confirm(const QString& text) = 0;
+    // Yes / No with the kind's title and icon; true for Yes.
+    virtual bool question(MessageKind kind, const QString& text) = 0;
     // OK / Cancel; Cancel gives back the pre-filled text.
     virtual QString inputBox(const QString& caption, const QString& prompt,
                              const QString& prefilled) = 0;
@@ -51,45 +58,14 @@ public:
     void information(const QString& text) { message(MessageKind::Information, text); }
     void warning(const QString& text) { message(MessageKind::Warning, text); }
     void error(const QString& text) { message(MessageKind::Error, text); }
+    // "Confirm" with the question icon; MessageKind::Information gives the information box
+    // that asks (the thumbnail page question).
+    bool confirm(const QString& text, MessageKind kind = MessageKind::Confirmation) {
+        return question(kind, text);
+    }
 };
 
 // The installed dialogs (not owned); until the program installs its own, a silent stand-in
 // that answers like a user pressing Cancel or No.
 Dialogs& dialogs();
 void setDialogs(Dialogs* replacement);
-
-// For tests: records every box and answers from queues; with a queue empty it answers like
-// Cancel (input box: the pre-filled text; file dialogs: no file) or No.
-class ScriptedDialogs : public Dialogs {
-public:
-    struct Shown {
-        MessageKind kind;
-        QString title;
-        QString text;
-    };
-
-    ScriptedDialogs() { setDialogs(this); }
-    ~ScriptedDialogs() override { setDialogs(nullptr); }
-
-    void message(MessageKind kind, const QString& text) override;
-    bool confirm(const QString& text) override;
-    QString inputBox(const QString& caption, const QString& prompt,
-                     const QString& prefilled) override;
-    FileDialogResult openFile(const FileDialogOptions& options) override;
-    FileDialogResult saveFile(const FileDialogOptions& options) override;
-
-    // The texts of the message boxes shown, in order.
-    QStringList texts() const;
-
-    struct InputAsked {
-        QString caption, prompt, prefilled;
-    };
-
-    std::vector<Shown> shown;
-    std::vector<InputAsked> inputsAsked;
-    std::vector<FileDialogOptions> fileDialogsAsked;
-    std::deque<bool> confirmAnswers;
-    std::deque<QString> inputAnswers;
-    std::deque<FileDialogResult> openAnswers;
-    std::deque<FileDialogResult> saveAnswers;
-};

@@ -66,9 +66,9 @@ void QtDialogs::message(MessageKind kind, const QString& text) {
     box.exec();
 }
 
-bool QtDialogs::confirm(const QString& text) {
-    QMessageBox box(QMessageBox::Question, MessageBoxTitle(MessageKind::Confirmation), text,
-                    QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+bool QtDialogs::question(MessageKind kind, const QString& text) {
+    QMessageBox box(iconFor(kind), MessageBoxTitle(kind), text, QMessageBox::Yes | QMessageBox::No,
+                    QApplication::activeWindow());
     return box.exec() == QMessageBox::Yes;
 }
 

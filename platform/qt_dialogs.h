@@ -7,7 +7,7 @@
 class QtDialogs final : public Dialogs {
 public:
     void message(MessageKind kind, const QString& text) override;
-    bool confirm(const QString& text) override;
+    bool question(MessageKind kind, const QString& text) override;
     QString inputBox(const QString& caption, const QString& prompt,
                      const QString& prefilled) override;
     FileDialogResult openFile(const FileDialogOptions& options) override;

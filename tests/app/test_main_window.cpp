@@ -2,9 +2,10 @@
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "platform/desktop.h"
-#include "platform/dialogs.h"
 #include "platform/image_box.h"
 #include "platform/long_operation.h"
+#include "support/recording_desktop.h"
+#include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "formats/errors.h"
-#include "platform/dialogs.h"
 #include "platform/error_report.h"
+#include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <stdexcept>

@@ -3,6 +3,7 @@
 #include "platform/long_operation.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_host.h"
+#include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -51,12 +52,37 @@ TEST(QtDialogs, MessageBoxesHaveTheirTitlesAndButtons) {
         EXPECT_EQ(seen.text, "hello");
         EXPECT_EQ(seen.buttons, QMessageBox::Ok);
     }
-    whenShown<QMessageBox>(record);
+}
+
+TEST(QtDialogs, QuestionsAreConfirmationsOrInformationBoxesWithYesAndNo) {
+    QtDialogs boxes;
+    struct Seen {
+        QString title, text;
+        QMessageBox::Icon icon;
+        QMessageBox::StandardButtons buttons;
+    } seen;
+    auto answer = [&seen](QMessageBox::StandardButton button) {
+        return [&seen, button](QMessageBox* box) {
+            seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons()};
+            box->button(button)->click();
+        };
+    };
+    whenShown<QMessageBox>(answer(QMessageBox::Yes));
     EXPECT_TRUE(boxes.confirm("sure?"));
     EXPECT_EQ(seen.title, "Confirm");
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
     EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
-    whenShown<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::No)->click(); });
+    whenShown<QMessageBox>(answer(QMessageBox::No));
     EXPECT_FALSE(boxes.confirm("sure?"));
+
+    whenShown<QMessageBox>(answer(QMessageBox::Yes));
+    EXPECT_TRUE(boxes.confirm("Create the page? ", MessageKind::Information));
+    EXPECT_EQ(seen.title, "Information");
+    EXPECT_EQ(seen.text, "Create the page? ");
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+    whenShown<QMessageBox>(answer(QMessageBox::No));
+    EXPECT_FALSE(boxes.confirm("Create the page? ", MessageKind::Information));
 }
 
 TEST(QtDialogs, InputBoxCancelGivesBackThePrefilledText) {
