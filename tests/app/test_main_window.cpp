@@ -225,6 +225,7 @@ TEST_F(MainWindowTest, ACloseRequestDuringARunWaitsForItsEnd) {
         EXPECT_TRUE(w->isVisible());
         EXPECT_FALSE(QFile::exists(settingsPath()));
     }
+    QApplication::processEvents();  // the waiting close runs from the event loop
     EXPECT_FALSE(w->isVisible());
     EXPECT_TRUE(settings().startsWith("[Viewer]\nOpen=0\n"));
 }

@@ -188,8 +188,11 @@ TEST(LongOperation, DisablesControlsAndDefersRequestsUntilTheOutermostRunEnds) {
             LongOperation inner;
             LongOperation::whenFinished([&] { done << "close"; });
         }
+        QApplication::processEvents();
         EXPECT_TRUE(done.isEmpty()) << "the outer run is still going";
     }
+    EXPECT_TRUE(done.isEmpty()) << "deferred actions wait for the event loop";
+    QApplication::processEvents();
     EXPECT_EQ(done, QStringList{"close"});
     EXPECT_TRUE(start->isEnabled());
     EXPECT_FALSE(alreadyOff->isEnabled()) << "only what the guard disabled comes back";
