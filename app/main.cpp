@@ -1,4 +1,5 @@
-// Program start: formats, title, windows, then the message loop until the main window closes.
+// Program start: formats, title, the per-user data folder, windows, then the message loop until
+// the main window closes.
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "formats/host.h"
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
     // Metafile sizes follow the screen the program runs on.
     SetMetafileScreenMetrics(CurrentScreenMetrics());
     SetApplicationTitle(QStringLiteral("Pixolet"));
+    // The windows find the per-user data folder in place on a fresh account too; should it fail,
+    // the main window warns when it cannot make its work folder there.
+    EnsureApplicationDataFolder();
 
     QtDialogs qtDialogs;
     setDialogs(&qtDialogs);

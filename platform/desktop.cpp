@@ -68,10 +68,26 @@ QString ApplicationDataFolder() {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     // Without a name from the platform the home folder has to do.
     if (folder.isEmpty()) folder = QDir::homePath();
-    // The roaming AppData folder always exists on Windows; the XDG data home may not yet on a
-    // fresh account, and the XDG rules ask programs to create it when they need it.
-    if (!QFileInfo(folder).isDir()) QDir().mkpath(folder);
     return QDir::toNativeSeparators(QDir::cleanPath(folder));
+}
+
+bool EnsureApplicationDataFolder() {
+    const QString folder = QDir::fromNativeSeparators(ApplicationDataFolder());
+    if (QFileInfo(folder).isDir()) return true;
+    // The XDG rules ask for the data home to be created, with mode 0700, when it is needed.
+    QStringList missing;
+    for (QString level = QDir::cleanPath(folder); !QFileInfo::exists(level);) {
+        missing.prepend(level);
+        const QString parent = QFileInfo(level).path();
+        if (parent == level) break;
+        level = parent;
+    }
+    for (const QString& level : std::as_const(missing)) {
+        if (!QDir().mkdir(level, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner) &&
+            !QFileInfo(level).isDir())
+            return false;
+    }
+    return QFileInfo(folder).isDir();
 }
 
 void setApplicationDataFolderOverride(const QString& folder) {

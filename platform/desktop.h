@@ -26,8 +26,13 @@ ScreenMetrics CurrentScreenMetrics();
 void setScreenMetricsOverride(const ScreenMetrics* metrics);
 
 // The per-user folder for application data (no trailing separator): the roaming AppData on
-// Windows, the XDG data home elsewhere.
+// Windows, the XDG data home elsewhere. Only answers; it never creates the folder.
 QString ApplicationDataFolder();
+// A start-up step: makes sure the folder ApplicationDataFolder names exists, as the roaming
+// AppData folder always does on Windows, so that a first start on a fresh account finds it (the
+// XDG data home may be missing there). Missing levels are made private to the user. True when
+// the folder exists afterwards; a failure is left to whoever then needs the folder.
+bool EnsureApplicationDataFolder();
 // Points ApplicationDataFolder at another folder (tests); an empty text restores the real one.
 void setApplicationDataFolderOverride(const QString& folder);
 
