@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QPainter>
-#include <QPointer>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 TGauge::TGauge(QWidget* parent) : QWidget(parent) {
@@ -66,20 +66,24 @@ TProgressForm::TProgressForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 
 namespace {
 
-QPointer<TProgressForm> form;
+std::unique_ptr<TProgressForm> form;
 
 }  // namespace
 
 TProgressForm* ProgressForm() {
-    return form.data();
+    return form.get();
 }
 
 void ShowGifProgress(double fraction) {
     if (!form) {
-        form = new TProgressForm(nullptr);
-        // Kept until the program ends; released while the application object still exists.
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QObject::connect(app, &QCoreApplication::aboutToQuit, [] { DestroyProgressForm(); });
+        form = std::make_unique<TProgressForm>(nullptr);
+        // Kept until the program ends, and released while the application object still exists
+        // (a widget must not outlive it), whether or not the event loop ever quit.
+        static const bool releasedAtEnd = [] {
+            qAddPostRoutine(DestroyProgressForm);
+            return true;
+        }();
+        (void)releasedAtEnd;
     }
     if (fraction <= 0.9999) {
         if (form->isHidden()) form->show();
@@ -92,5 +96,5 @@ void ShowGifProgress(double fraction) {
 }
 
 void DestroyProgressForm() {
-    delete form.data();
+    form.reset();
 }

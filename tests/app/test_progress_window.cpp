@@ -108,3 +108,14 @@ TEST_F(ProgressWindowTest, GaugeDrawsNeedleFromBottomMiddle) {
     EXPECT_TRUE(darkAt(at100, 104, 58));
     EXPECT_FALSE(darkAt(at0, 104, 58));
 }
+
+TEST_F(ProgressWindowTest, ReleasedWhileItsOwnReportLetsMessagesRun) {
+    // The program may end while a decode reports progress; the report must not touch the window
+    // after that, and the next report makes a new one.
+    QTimer::singleShot(0, [] { DestroyProgressForm(); });
+    ShowGifProgress(0.5);
+    EXPECT_EQ(ProgressForm(), nullptr);
+    ShowGifProgress(0.25);
+    ASSERT_NE(ProgressForm(), nullptr);
+    EXPECT_EQ(ProgressForm()->Gauge1->progress(), 25);
+}
