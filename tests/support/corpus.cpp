@@ -15,6 +15,17 @@ QString corpusDir() {
 
 bool corpusAvailable() { return QFileInfo(corpusDir() + "/MANIFEST.tsv").isFile(); }
 
+bool corpusRequired() {
+    const QString ci = qEnvironmentVariable("CI").trimmed();
+    return ci.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || ci == QLatin1String("1");
+}
+
+std::string corpusMissingText() {
+    return QStringLiteral("image corpus not found at %1 (set PIXOLET_CORPUS to its folder)")
+        .arg(QDir::toNativeSeparators(corpusDir()))
+        .toStdString();
+}
+
 QStringList corpusFiles(const QString& subFolder, const QStringList& suffixes) {
     QStringList out;
     QDirIterator it(corpusDir() + "/" + subFolder, QDir::Files, QDirIterator::Subdirectories);

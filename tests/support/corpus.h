@@ -1,13 +1,19 @@
 #pragma once
-// The shared image corpus, found through PIXOLET_CORPUS (set by ctest) or the build's default.
-// Tests that need it skip cleanly when it is absent.
+// The shared image corpus, found through PIXOLET_CORPUS or the build's default
+// (PIXOLET_CORPUS_DIR). Tests that need it skip when it is absent, except under CI (CI=true),
+// where a reference test that silently skipped would hide a fault: there they fail.
 
 #include <QString>
 #include <QStringList>
 #include <gtest/gtest.h>
+#include <string>
 
 QString corpusDir();
 bool corpusAvailable();
+// True when the environment says CI ("true" or "1"): a missing corpus is then a failure.
+bool corpusRequired();
+// What a test that needs the corpus says when it is not there.
+std::string corpusMissingText();
 // Paths (absolute) of the corpus files under a sub-folder whose names end in one of the
 // suffixes (case-insensitive), sorted.
 QStringList corpusFiles(const QString& subFolder, const QStringList& suffixes);
@@ -18,7 +24,10 @@ int runProgram(const QString& program, const QStringList& args, QByteArray* out 
                QByteArray* err = nullptr, int timeoutMs = 120000);
 bool programAvailable(const QString& program);
 
-#define SKIP_WITHOUT_CORPUS()                                            \
-    do {                                                                 \
-        if (!corpusAvailable()) GTEST_SKIP() << "image corpus not found"; \
+#define SKIP_WITHOUT_CORPUS()                                       \
+    do {                                                            \
+        if (!corpusAvailable()) {                                   \
+            if (corpusRequired()) FAIL() << corpusMissingText();    \
+            GTEST_SKIP() << corpusMissingText();                    \
+        }                                                           \
     } while (0)
