@@ -75,6 +75,7 @@ void PictureBox::render(const QRect& needed) {
     if (part.isEmpty()) part = rect();
     part = part.united(needed).intersected(content);
     cacheValid_ = true;
+    cacheBoxSize_ = size();
     cacheRect_ = QRect();
     cache_ = QImage();
     if (part.isEmpty() || failed_) return;
@@ -103,20 +104,25 @@ void PictureBox::render(const QRect& needed) {
     }
 }
 
+bool PictureBox::stale() const {
+    // A hidden box is resized without a resize event: its size is part of what was made.
+    return !cacheValid_ || cacheBoxSize_ != size();
+}
+
 QImage PictureBox::shownImage() {
-    if (!cacheValid_) render(rect());
+    if (stale()) render(rect());
     return cache_;
 }
 
 QRect PictureBox::shownRect() {
-    if (!cacheValid_) render(rect());
+    if (stale()) render(rect());
     return cacheRect_;
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
     const QRect needed = event->rect().intersected(contentRect());
     if (needed.isEmpty()) return;
-    if (!cacheValid_ || (!failed_ && !cacheRect_.contains(needed))) render(needed);
+    if (stale() || (!failed_ && !cacheRect_.contains(needed))) render(needed);
     if (cache_.isNull()) return;
     QPainter painter(this);
     painter.drawImage(cacheRect_.topLeft(), cache_);
@@ -124,7 +130,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (stretch_ || cacheValid_) invalidate();
+    if (stale()) invalidate();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {
