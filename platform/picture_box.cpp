@@ -88,8 +88,10 @@ void PictureBox::render(const QRect& needed) {
             made = stretchedPart(picture_, width(), height(), part);
         else
             made = stretchedPart(picture_, picture_.width(), picture_.height(), part);
-        // RGB32 is what the painter draws without converting.
-        cache_ = made.toQImage().convertToFormat(QImage::Format_RGB32);
+        // RGB32 is what the painter draws without converting; the conversion is the one copy.
+        cache_ = QImage(made.bits(), made.width(), made.height(), made.stride(),
+                        QImage::Format_BGR888)
+                     .convertToFormat(QImage::Format_RGB32);
         cacheRect_ = QRect(part.topLeft(), cache_.size());
     } catch (...) {
         // Never through paintEvent: the report runs once the paint is over, and the box stays
