@@ -53,6 +53,16 @@ Picture& Picture::operator=(const Picture& other) {
     return *this;
 }
 
+Picture::Picture(Picture&& other) noexcept : graphic_(std::move(other.graphic_)) {}
+
+Picture& Picture::operator=(Picture&& other) {
+    if (this == &other) return *this;
+    graphic_ = std::move(other.graphic_);
+    changed();
+    other.changed();
+    return *this;
+}
+
 void Picture::draw(Bitmap& target, int x, int y) const {
     if (graphic_) graphic_->draw(target, x, y);
 }

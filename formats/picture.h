@@ -19,8 +19,11 @@ public:
     // Copies hold their own graphic (never shared pixels); observers stay with their picture.
     Picture(const Picture& other);
     Picture& operator=(const Picture& other);
-    Picture(Picture&&) noexcept = default;
-    Picture& operator=(Picture&&) noexcept = default;
+    // Moves take the graphic only: each picture keeps its own observers (an image control
+    // stays bound to its own picture). Move assignment notifies the target's observers and,
+    // since it is left empty, the source's.
+    Picture(Picture&& other) noexcept;
+    Picture& operator=(Picture&& other);
 
     bool isEmpty() const { return !graphic_; }
     const Graphic* graphic() const { return graphic_.get(); }
