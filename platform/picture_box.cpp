@@ -56,7 +56,8 @@ QRect PictureBox::contentRect() const {
 
 void PictureBox::render(const QRect& needed) {
     const QRect content = contentRect();
-    // What shows (the whole box when it is not on screen, as for a grab), plus what is asked.
+    // What shows (the whole box when it is not on screen, as for a grab), plus what is asked:
+    // a view far larger than the window is never made whole.
     QRect part = visibleRegion().boundingRect();
     if (part.isEmpty()) part = rect();
     part = part.united(needed).intersected(content);
@@ -98,12 +99,12 @@ bool PictureBox::stale() const {
 }
 
 QImage PictureBox::shownImage() {
-    if (stale()) render(rect());
+    if (stale()) render({});
     return cache_;
 }
 
 QRect PictureBox::shownRect() {
-    if (stale()) render(rect());
+    if (stale()) render({});
     return cacheRect_;
 }
 
