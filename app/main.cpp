@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     // The windows find the per-user data folder in place on a fresh account too; should it fail,
     // the main window warns when it cannot make its work folder there.
     EnsureApplicationDataFolder();
+    UseSettingsFileForWindowSizes();
 
     QtDialogs qtDialogs;
     setDialogs(&qtDialogs);

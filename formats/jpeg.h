@@ -1,14 +1,11 @@
 #pragma once
-// JPEG images through libjpeg: the JPEG image graphic kind, encoding, and the JPEG writer.
+// JPEG images through libjpeg: the JPEG image graphic kind, decoding and encoding.
 
 #include "bitmap.h"
 #include "graphic.h"
-#include "result_sink.h"
 
 #include <QByteArray>
 #include <QString>
-
-class Picture;
 
 // What a JPEG header says.
 struct JpegHeader {
@@ -58,6 +55,10 @@ public:
     void compress();
     const QByteArray& data() const { return data_; }
     bool isDecoded() const { return decoded_; }
+    // The decoded pixels, decoded on first use and kept.
+    const Bitmap& decodedBitmap() const { return pixels(); }
+    // How often the data was decoded in full or streamed.
+    int decodeCount() const { return decodes_; }
     bool grayscale() const { return header_.grayscale; }
     bool progressive() const { return header_.progressive; }
 
@@ -72,13 +73,8 @@ private:
     mutable Bitmap bitmap_;
     mutable bool decoded_ = false;
     mutable int draws_ = 0;
+    mutable int decodes_ = 0;
 };
-
-// Writes source as a JPEG file at the quality: encodes first, keeps the encoding in
-// *imagejpeg when given, then writes target unless a file of that name exists, and reports
-// the outcome through results. A quality outside 1..100 is a range error.
-void WriteJpegFile(const QString& target, const Picture& source, int quality,
-                   const ResultSink& results, Picture* imagejpeg = nullptr);
 
 // The JPEG module's start-up: the JPEG image factory and the "jpeg" and "jpg" entries.
 void InitJpegModule();

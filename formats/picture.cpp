@@ -10,22 +10,10 @@
 #include "picture_formats.h"
 #include "tiff_reader.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
-
+#include <cstring>
 
 namespace {
-
-bool isSeparator(QChar c) {
-#ifdef Q_OS_WIN
-    return c == u'\\' || c == u'/';
-#else
-    return c == u'/';
-#endif
-}
 
 // Every run of separators becomes one: callers join a folder that ends in a separator with a
 // separator and a name.
@@ -33,7 +21,7 @@ QString reduceSeparators(const QString& path) {
     QString out;
     out.reserve(path.size());
     for (const QChar c : path) {
-        if (isSeparator(c) && !out.isEmpty() && isSeparator(out.back())) continue;
+        if (IsPathSeparator(c) && !out.isEmpty() && IsPathSeparator(out.back())) continue;
         out.append(c);
     }
     return out;
@@ -62,6 +50,16 @@ Picture::Picture(const Picture& other) : graphic_(other.graphic_ ? other.graphic
 
 Picture& Picture::operator=(const Picture& other) {
     if (this != &other) assign(other);
+    return *this;
+}
+
+Picture::Picture(Picture&& other) noexcept : graphic_(std::move(other.graphic_)) {}
+
+Picture& Picture::operator=(Picture&& other) {
+    if (this == &other) return *this;
+    graphic_ = std::move(other.graphic_);
+    changed();
+    other.changed();
     return *this;
 }
 
@@ -128,31 +126,65 @@ void Picture::changed() const {
     for (const auto& o : observers) o.second();
 }
 
+// ---- the one stretch ------------------------------------------------------------------------
+
+namespace {
+
+// A new 24-bit bitmap of size for a stretch, checked first so a huge request says why.
+Bitmap newStretchTarget(int width, int height) {
+    if (Bitmap::matrixBytes(uint32_t(width), uint32_t(height), 24) > kMaxBitmapBytes)
+        throw PixError(PictureTooLargeText(uint64_t(width), uint64_t(height), kMaxBitmapBytes));
+    Bitmap out;
+    out.create(width, height, 24);
+    return out;
+}
+
+// Raster kinds cover every pixel of their rectangle; the rest leave the white showing.
+bool coversItsRectangle(const Graphic& graphic) {
+    const GraphicKind kind = graphic.kind();
+    return (kind == GraphicKind::Bitmap || kind == GraphicKind::GifBitmap ||
+            kind == GraphicKind::Jpeg) &&
+           graphic.width() > 0 && graphic.height() > 0;
+}
+
+void fillWhite(Bitmap& bitmap) {
+    if (!bitmap.isEmpty()) std::memset(bitmap.bits(), 0xFF, bitmap.byteCount());
+}
+
+}  // namespace
+
+Bitmap StretchPicture(const Picture& source, int w, int h) {
+    return StretchPicturePart(source, w, h, QRect(0, 0, std::max(w, 0), std::max(h, 0)));
+}
+
+Bitmap StretchPicturePart(const Picture& source, int w, int h, const QRect& part) {
+    if (w < 0 || h < 0 || part.width() < 0 || part.height() < 0)
+        throw PixError(RangeCheckErrorText());
+    Bitmap out = newStretchTarget(part.width(), part.height());
+    if (out.isEmpty()) return out;
+    const Graphic* graphic = source.graphic();
+    const QRect whole(0, 0, w, h);
+    if (!graphic || !coversItsRectangle(*graphic) || !whole.contains(part)) fillWhite(out);
+    if (!graphic || w == 0 || h == 0) return out;
+
+    // The whole rectangle, placed so that the part's corner lands on the bitmap's (0, 0).
+    const QRect placed = whole.translated(-part.topLeft());
+    if (graphic->kind() == GraphicKind::Jpeg && part != whole) {
+        // A part is asked for again and again (a preview scrolled at a large zoom): decode once
+        // and sample the kept pixels every time.
+        const Bitmap& pixels = static_cast<const JpegImage*>(graphic)->decodedBitmap();
+        StretchBitmapInto(pixels, out, placed.x(), placed.y(), w, h);
+        return out;
+    }
+    graphic->stretchDraw(out, placed);
+    return out;
+}
+
 // ---- extensions and loading -----------------------------------------------------------------
 
 const QStringList& SupportedImageExtensions() {
     static const QStringList extensions{".JPG", ".GIF", ".BMP", ".ICO", ".EMF", ".TIF"};
     return extensions;
-}
-
-QString ExtractFileExtension(const QString& path) {
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path[i];
-        if (c == u'.') return path.mid(i);
-        if (isSeparator(c)) break;
-#ifdef Q_OS_WIN
-        if (c == u':') break;
-#endif
-    }
-    return QString();
-}
-
-QString AsciiUpperCase(const QString& text) {
-    QString out = text;
-    for (QChar& c : out) {
-        if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return out;
 }
 
 bool IsSupportedImageFile(const QString& path) {
@@ -189,47 +221,4 @@ void InitPictureFormats() {
     RegisterPictureFormat(QStringLiteral("bmp"), QStringLiteral("Bitmaps"), GraphicKind::Bitmap);
     InitJpegModule();
     InitGifModule();
-}
-
-// ---- file writing ---------------------------------------------------------------------------
-
-void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace) {
-    const auto cannotCreate = [&path] {
-        return PixError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
-    };
-    const QFileInfo info(path);
-    if (mayReplace && info.exists() && !info.isFile()) {
-        // A device: a new file renamed over it would replace the device node itself.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw cannotCreate();
-        if (file.write(bytes) != bytes.size()) throw cannotCreate();
-        file.close();
-        if (file.error() != QFileDevice::NoError) throw cannotCreate();
-        return;
-    }
-    if (mayReplace) {
-        // The old file stays whole until the new one is complete.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
-        // commit() alone lets a failed flush of the last bytes pass (a full disk, /dev/full).
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
-            file.cancelWriting();
-            file.commit();
-            throw cannotCreate();
-        }
-        if (!file.commit()) throw cannotCreate();
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) throw cannotCreate();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.close();
-        file.remove();  // ours, half written
-        throw cannotCreate();
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        file.remove();
-        throw cannotCreate();
-    }
 }

@@ -3,6 +3,7 @@
 
 #include "bitmap.h"
 #include "graphic.h"
+#include "text_utils.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -18,8 +19,11 @@ public:
     // Copies hold their own graphic (never shared pixels); observers stay with their picture.
     Picture(const Picture& other);
     Picture& operator=(const Picture& other);
-    Picture(Picture&&) noexcept = default;
-    Picture& operator=(Picture&&) noexcept = default;
+    // Moves take the graphic only: each picture keeps its own observers (an image control
+    // stays bound to its own picture). Move assignment notifies the target's observers and,
+    // since it is left empty, the source's.
+    Picture(Picture&& other) noexcept;
+    Picture& operator=(Picture&& other);
 
     bool isEmpty() const { return !graphic_; }
     const Graphic* graphic() const { return graphic_.get(); }
@@ -60,12 +64,23 @@ private:
     int nextObserverId_ = 1;
 };
 
+// The one stretch every window, batch and sample uses: a new 24-bit bitmap of w x h, white,
+// with the source drawn into it. Rasters are sampled by pixel centres; a JPEG not yet decoded
+// is streamed from its scanlines (no full-size bitmap) and one already decoded is sampled from
+// its pixels; an icon is drawn unscaled at (0, 0); a metafile is replayed into the whole
+// rectangle. An empty source gives a white bitmap. w or h 0 gives an empty bitmap; a negative
+// size throws "Range check error"; a size whose matrix exceeds kMaxBitmapBytes throws a
+// PixError naming the limit.
+Bitmap StretchPicture(const Picture& source, int w, int h);
+// The pixels the rectangle part would have in StretchPicture(source, w, h), as a 24-bit bitmap
+// of part.size(); what lies outside (0, 0, w, h) is white. Lets a preview paint only what shows
+// of a huge virtual size. A JPEG is decoded on the first call and its pixels kept, so later
+// calls never decode again. Negative sizes throw "Range check error"; the part's matrix is
+// bounded as in StretchPicture.
+Bitmap StretchPicturePart(const Picture& source, int w, int h, const QRect& part);
+
 // The extensions the program handles, upper case with the dot.
 const QStringList& SupportedImageExtensions();
-// A path's extension: the file name's part from its last dot on, dot included ("" without one).
-QString ExtractFileExtension(const QString& path);
-// ASCII letters to upper case, nothing else touched.
-QString AsciiUpperCase(const QString& text);
 bool IsSupportedImageFile(const QString& path);
 
 // Loads any supported file into the picture: GIF through the GIF decoder, TIFF through the TIFF
@@ -74,10 +89,3 @@ void LoadPictureFile(const QString& path, Picture& picture);
 
 // The start-up registrations of the picture formats, in their fixed order.
 void InitPictureFormats();
-
-// Writes a whole file for the writers and closes it. mayReplace false never touches an existing
-// file; true replaces it only once the new content is complete. Throws "Cannot create file %s".
-void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace);
-
-// The text shown when a decoded image would need more memory than any decoder allocates.
-QString ImageTooLargeText(uint64_t width, uint64_t height);

@@ -2,12 +2,14 @@
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "platform/desktop.h"
-#include "platform/image_box.h"
+#include "platform/dialogs.h"
+#include "platform/picture_box.h"
 #include "platform/long_operation.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -26,7 +28,10 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { setApplicationDataFolderOverride(appData.path()); }
+    void SetUp() override {
+        setApplicationDataFolderOverride(appData.path());
+        UseSettingsFileForWindowSizes();
+    }
     void TearDown() override { setApplicationDataFolderOverride({}); }
 
     QString settingsPath() const { return appData.path() + "/PixoletOut/pxset25.ini"; }
@@ -64,6 +69,10 @@ TEST_F(MainWindowTest, FirstStartUsesDefaultsAndCreatesOnlyTheWorkFolder) {
     EXPECT_EQ(w->objectName(), "Frmfirst");
     EXPECT_EQ(Frmfirst, w.get());
     EXPECT_EQ(w->windowTitle(), "Pixolet");
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.get());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Window) << "a window, not a filler, for screen readers";
+    EXPECT_EQ(window->text(QAccessible::Name), "Pixolet");
     EXPECT_EQ(WorkFolder, appData.path() + "/PixoletOut");
     EXPECT_EQ(SettingsFile, settingsPath());
     EXPECT_TRUE(QFileInfo(WorkFolder).isDir());
@@ -139,7 +148,7 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndColours) {
     EXPECT_EQ(w->Image1->size(), QSize(120, 83));
     EXPECT_TRUE(w->Image1->stretch());
     EXPECT_EQ(w->Image1->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_FALSE(w->Image2->picture().isNull()) << "the program's icon";
+    EXPECT_FALSE(w->Image2->picture().isEmpty()) << "the program's icon";
     EXPECT_TRUE(w->Label2->wordWrap());
     EXPECT_TRUE(
         w->Label2->text().startsWith("Select an image or an entire folder of images by "
