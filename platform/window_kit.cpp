@@ -1,0 +1,132 @@
+#include "window_kit.h"
+
+#include "platform/long_operation.h"
+
+#include <QEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QWidget>
+
+namespace {
+
+WindowSizeStore& sizeStore() {
+    static WindowSizeStore store;
+    return store;
+}
+
+}  // namespace
+
+void SetWindowSizeStore(WindowSizeStore store) {
+    sizeStore() = std::move(store);
+}
+
+int UsableSavedLength(int saved) {
+    return (saved > 0 && saved <= 16384) ? saved : 0;
+}
+
+WindowPlacement::WindowPlacement(QWidget* window, QString section)
+    : QObject(window), window_(window), section_(std::move(section)) {
+    window_->installEventFilter(this);
+}
+
+void WindowPlacement::restoreSavedSize() {
+    restored_ = true;
+    const WindowSizeStore& store = sizeStore();
+    if (section_.isEmpty()) return;
+    // Width first, then height, each only when set: a window remembers what it was given.
+    if (store.readWidth) {
+        restoredOuterWidth_ = UsableSavedLength(store.readWidth(section_));
+        if (restoredOuterWidth_ != 0) window_->resize(restoredOuterWidth_, window_->height());
+    }
+    if (store.readHeight) {
+        restoredOuterHeight_ = UsableSavedLength(store.readHeight(section_));
+        if (restoredOuterHeight_ != 0) window_->resize(window_->width(), restoredOuterHeight_);
+    }
+}
+
+void WindowPlacement::saveSize() {
+    const WindowSizeStore& store = sizeStore();
+    if (section_.isEmpty() || !store.save) return;
+    const QRect outer = window_->frameGeometry();
+    store.save(section_, outer.width(), outer.height());
+}
+
+bool WindowPlacement::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != window_) return false;
+    if (event->type() == QEvent::Show && !placed_) {
+        placed_ = true;
+        if (!restored_) RunGuarded([this] { restoreSavedSize(); });
+        placeOnScreen();
+        // Some window managers add their frame only once the window is on screen; until then
+        // a saved outer size would be applied as the inner one and grow by the frame each run.
+        awaitingFrame_ = window_->frameGeometry().size() == window_->size();
+    } else if (event->type() == QEvent::ActivationChange && awaitingFrame_ &&
+               window_->isActiveWindow()) {
+        awaitingFrame_ = false;
+        if (window_->frameGeometry().size() != window_->size()) placeOnScreen();
+    }
+    return false;
+}
+
+void WindowPlacement::placeOnScreen() {
+    // Saved sizes are outer sizes: take the frame off before applying them.
+    const QSize frameExtra = window_->frameGeometry().size() - window_->size();
+    QSize client = window_->size();
+    if (restoredOuterWidth_ != 0) client.setWidth(restoredOuterWidth_ - frameExtra.width());
+    if (restoredOuterHeight_ != 0) client.setHeight(restoredOuterHeight_ - frameExtra.height());
+    window_->resize(client);
+    if (const QScreen* s = window_->screen()) {
+        const QRect area = s->availableGeometry();
+        const QSize outer = client + frameExtra;
+        window_->move(area.x() + (area.width() - outer.width()) / 2,
+                      area.y() + (area.height() - outer.height()) / 2);
+    }
+}
+
+ModalForm::ModalForm(const QString& section, QWidget* parent)
+    : QDialog(parent), placement_(this, section) {
+    if (!section.isEmpty()) setObjectName(section);
+    // Created once and reused: closing only hides the form.
+    setAttribute(Qt::WA_DeleteOnClose, false);
+}
+
+int ModalForm::showModal() {
+    return exec();
+}
+
+void ModalForm::setDefaultButton(QPushButton* button) {
+    for (QPushButton* b : findChildren<QPushButton*>()) {
+        b->setAutoDefault(false);
+        b->setDefault(b == button);
+    }
+}
+
+void ModalForm::reject() {
+    // Escape and the close box end the form like its "Ok".
+    done(Accepted);
+}
+
+void ModalForm::done(int) {
+    if (!isVisible()) {
+        QDialog::done(Accepted);
+        return;
+    }
+    if (LongOperation::running()) {
+        // A run in progress ends first; then the form closes as asked.
+        if (!closePending_) {
+            closePending_ = true;
+            LongOperation::whenFinished([form = QPointer<ModalForm>(this)] {
+                if (!form) return;
+                form->closePending_ = false;
+                form->done(Accepted);
+            });
+        }
+        return;
+    }
+    // A failure is reported and the form still closes: the user asked to leave.
+    RunGuarded([this] {
+        FormCloseQuery();
+        placement_.saveSize();
+    });
+    QDialog::done(Accepted);
+}
