@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     // Metafile sizes follow the screen the program runs on.
     SetMetafileScreenMetrics(CurrentScreenMetrics());
     SetApplicationTitle(QStringLiteral("Pixolet"));
+    UseSettingsFileForWindowSizes();
 
     QtDialogs qtDialogs;
     setDialogs(&qtDialogs);

@@ -4,10 +4,12 @@
 
 #include "app/selection.h"
 #include "platform/dialogs.h"
+#include "platform/window_kit.h"
 
-#include <QWidget>
+#include <QMainWindow>
+#include <memory>
 
-class ImageBox;
+class PictureBox;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -15,21 +17,25 @@ class QLabel;
 class QPushButton;
 class QRadioButton;
 
-class TFrmfirst : public QWidget {
+namespace Ui {
+class TFrmfirst;
+}
+
+class TFrmfirst : public QMainWindow {
     Q_OBJECT
 public:
     explicit TFrmfirst(QWidget* parent = nullptr);
     ~TFrmfirst() override;
 
-    // The controls, named as the tests and the other windows find them.
+    // The controls of the form, named as the tests and the other windows find them.
     QFrame* Panel1;
     QLabel* Label2;
     QGroupBox* GroupBox1;
     QPushButton* Cmdimage;
     QPushButton* Cmdfolder;
-    ImageBox* Image1;
+    PictureBox* Image1;
     QCheckBox* Chkopenviewer;
-    ImageBox* Image2;
+    PictureBox* Image2;
     QLabel* LblChosen;
     QLabel* LblSizeAndWidth;
     QLabel* Lblinfo;
@@ -63,21 +69,15 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
-    void createControls();
-    void setTabOrderChain();
+    void takeControls();
     void connectControls();
     void FormCreate();
     void FormCloseQuery();
-    void placeOnScreen();
 
-    int restoredOuterWidth_ = 0;
-    int restoredOuterHeight_ = 0;
-    bool placed_ = false;
-    bool awaitingFrame_ = false;
+    std::unique_ptr<Ui::TFrmfirst> ui;
+    WindowPlacement placement_;
     bool closePending_ = false;
 };
 
@@ -86,3 +86,7 @@ extern TFrmfirst* Frmfirst;
 
 // The program's icon, drawn from its picture at the given size.
 QImage ProgramIcon(int size);
+
+// Every window keeps its size in the settings file (SettingsFile's "W" and "H"): installed at
+// start-up, and by tests that open windows.
+void UseSettingsFileForWindowSizes();

@@ -3,7 +3,7 @@
 #include "app/settings_file.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
-#include "platform/image_box.h"
+#include "platform/picture_box.h"
 #include "platform/long_operation.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +25,10 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { setApplicationDataFolderOverride(appData.path()); }
+    void SetUp() override {
+        setApplicationDataFolderOverride(appData.path());
+        UseSettingsFileForWindowSizes();
+    }
     void TearDown() override { setApplicationDataFolderOverride({}); }
 
     QString settingsPath() const { return appData.path() + "/PixoletOut/pxset25.ini"; }
@@ -138,7 +141,7 @@ TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndColours) {
     EXPECT_EQ(w->Image1->size(), QSize(120, 83));
     EXPECT_TRUE(w->Image1->stretch());
     EXPECT_EQ(w->Image1->cursor().shape(), Qt::PointingHandCursor);
-    EXPECT_FALSE(w->Image2->picture().isNull()) << "the program's icon";
+    EXPECT_FALSE(w->Image2->picture().isEmpty()) << "the program's icon";
     EXPECT_TRUE(w->Label2->wordWrap());
     EXPECT_TRUE(
         w->Label2->text().startsWith("Select an image or an entire folder of images by "

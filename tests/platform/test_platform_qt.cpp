@@ -1,5 +1,5 @@
 #include "platform/disabled_widgets.h"
-#include "platform/image_box.h"
+#include "platform/picture_box.h"
 #include "platform/long_operation.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_host.h"
@@ -128,12 +128,12 @@ TEST(QtFormatHost, HourglassProgressAndMessages) {
     setFormatHost(nullptr);
 }
 
-TEST(ImageBox, ClickNeedsPressAndReleaseInside) {
+TEST(PictureBox, ClickNeedsPressAndReleaseInside) {
     QWidget parent;
-    auto* box = new ImageBox(&parent);
+    auto* box = new PictureBox(&parent);
     box->resize(50, 40);
     int clicks = 0;
-    QObject::connect(box, &ImageBox::clicked, [&] { ++clicks; });
+    QObject::connect(box, &PictureBox::clicked, [&] { ++clicks; });
     auto send = [box](QEvent::Type type, QPointF at) {
         QMouseEvent e(type, at, box->mapToGlobal(at), Qt::LeftButton,
                       type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,

@@ -1,0 +1,142 @@
+#include "picture_box.h"
+
+#include "platform/error_report.h"
+
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QPointer>
+#include <cstring>
+#include <exception>
+
+namespace {
+
+// The part `part` of the picture stretched to w x h, over white.
+Bitmap stretchedPart(const Picture& picture, int w, int h, const QRect& part) {
+    Bitmap out;
+    out.create(part.width(), part.height(), 24);
+    std::memset(out.bits(), 0xFF, size_t(out.byteCount()));
+    picture.stretchDraw(out, QRect(-part.x(), -part.y(), w, h));
+    return out;
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
+    observerId_ = picture_.addObserver([this] {
+        // A new picture gets a fresh chance to draw.
+        failed_ = false;
+        invalidate();
+    });
+}
+
+PictureBox::~PictureBox() {
+    picture_.removeObserver(observerId_);
+}
+
+void PictureBox::setStretch(bool stretch) {
+    if (stretch == stretch_) return;
+    stretch_ = stretch;
+    invalidate();
+}
+
+void PictureBox::showStretchedView(const Picture* source, QSize size) {
+    viewSource_ = source;
+    viewSize_ = source ? size.expandedTo(QSize(0, 0)) : QSize();
+    failed_ = false;
+    invalidate();
+}
+
+void PictureBox::clearStretchedView() {
+    showStretchedView(nullptr, {});
+}
+
+void PictureBox::invalidate() {
+    cacheValid_ = false;
+    cache_ = QImage();
+    cacheRect_ = QRect();
+    update();
+}
+
+QRect PictureBox::contentRect() const {
+    if (viewSource_) {
+        if (viewSource_->isEmpty()) return {};
+        return QRect(QPoint(0, 0), viewSize_).intersected(rect());
+    }
+    if (picture_.isEmpty()) return {};
+    if (stretch_) return rect();
+    return QRect(0, 0, picture_.width(), picture_.height()).intersected(rect());
+}
+
+void PictureBox::render(const QRect& needed) {
+    const QRect content = contentRect();
+    // What shows (the whole box when it is not on screen, as for a grab), plus what is asked.
+    QRect part = visibleRegion().boundingRect();
+    if (part.isEmpty()) part = rect();
+    part = part.united(needed).intersected(content);
+    cacheValid_ = true;
+    cacheRect_ = QRect();
+    cache_ = QImage();
+    if (part.isEmpty() || failed_) return;
+    ++renderCount_;
+    try {
+        Bitmap made;
+        if (viewSource_)
+            made = stretchedPart(*viewSource_, viewSize_.width(), viewSize_.height(), part);
+        else if (stretch_)
+            made = stretchedPart(picture_, width(), height(), part);
+        else
+            made = stretchedPart(picture_, picture_.width(), picture_.height(), part);
+        // RGB32 is what the painter draws without converting.
+        cache_ = made.toQImage().convertToFormat(QImage::Format_RGB32);
+        cacheRect_ = QRect(part.topLeft(), cache_.size());
+    } catch (...) {
+        // Never through paintEvent: the report runs once the paint is over, and the box stays
+        // empty until its content changes.
+        failed_ = true;
+        cache_ = QImage();
+        QMetaObject::invokeMethod(
+            this, [error = std::current_exception()] {
+                RunGuarded([&] { std::rethrow_exception(error); });
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+QImage PictureBox::shownImage() {
+    if (!cacheValid_) render(rect());
+    return cache_;
+}
+
+QRect PictureBox::shownRect() {
+    if (!cacheValid_) render(rect());
+    return cacheRect_;
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+    const QRect needed = event->rect().intersected(contentRect());
+    if (needed.isEmpty()) return;
+    if (!cacheValid_ || (!failed_ && !cacheRect_.contains(needed))) render(needed);
+    if (cache_.isNull()) return;
+    QPainter painter(this);
+    painter.drawImage(cacheRect_.topLeft(), cache_);
+}
+
+void PictureBox::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (stretch_ || cacheValid_) invalidate();
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    QWidget::mousePressEvent(event);
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    // A click is a press and a release of the left button over the box.
+    const bool click = pressed_ && event->button() == Qt::LeftButton &&
+                       rect().contains(event->position().toPoint());
+    pressed_ = false;
+    QWidget::mouseReleaseEvent(event);
+    if (click) emit clicked();
+}
