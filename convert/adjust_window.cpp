@@ -75,6 +75,7 @@ void TFrmadjust::FormCreate() {
     ui->ScrollBar1->setValue(100);
     ScrollBar1Change();
     ProgramFolder = ProgramFileFolder();
+    placement().restoreSavedSize();
 }
 
 bool TFrmadjust::showPreviewAt(QSize size) {

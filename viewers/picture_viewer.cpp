@@ -57,6 +57,7 @@ void TFrmpic::connectControls() {
 }
 
 void TFrmpic::FormCreate() {
+    placement().restoreSavedSize();
     // Content moves while a scroll thumb is dragged.
     for (QScrollArea* area : {ui->ScrollBox1, ui->FormScrollArea}) {
         area->horizontalScrollBar()->setTracking(true);
