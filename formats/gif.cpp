@@ -1,6 +1,6 @@
 #include "gif.h"
 
-#include "file_bytes.h"
+#include "file_io.h"
 #include "host.h"
 
 #include <QBuffer>
