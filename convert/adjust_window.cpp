@@ -4,6 +4,7 @@
 
 #include "app/globals.h"
 #include "formats/sizing.h"
+#include "formats/text_utils.h"
 #include "platform/controls.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
@@ -21,14 +22,6 @@ const QString kEnterBothSizesText = QStringLiteral(
     "You must enter the width and height in the boxes on the left. If you do not want to use a "
     "specific width and height to adjust your images, then use the scroll bar to adjust the image "
     "size.");
-
-// Blanks and control characters off both ends, as the width and height boxes are read.
-QString trimmedBoxText(const QString& text) {
-    qsizetype first = 0, last = text.size();
-    while (first < last && text.at(first).unicode() <= u' ') ++first;
-    while (last > first && text.at(last - 1).unicode() <= u' ') --last;
-    return text.mid(first, last - first);
-}
 
 bool isGifFile(const QString& path) {
     return AsciiUpperCase(ExtractFileExtension(path)) == QLatin1String(".GIF");
@@ -126,8 +119,8 @@ void TFrmadjust::ScrollBar1Change() {
 
 void TFrmadjust::Button1Click() {
     if (!ui->PanelCalculate->isEnabled()) return;
-    const QString widthText = trimmedBoxText(ui->EdW->text());
-    const QString heightText = trimmedBoxText(ui->EdH->text());
+    const QString widthText = TrimText(ui->EdW->text());
+    const QString heightText = TrimText(ui->EdH->text());
     if (widthText.isEmpty() || heightText.isEmpty()) {
         dialogs().plain(kEnterBothSizesText);
         return;

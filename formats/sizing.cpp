@@ -20,7 +20,7 @@ int ScaledLength(int length, int percent) {
     const long double rounded = std::rintl(product);
     if (!(rounded >= static_cast<long double>(INT_MIN) &&
           rounded <= static_cast<long double>(INT_MAX)))
-        throw PixError(QStringLiteral("Range check error"));
+        throw PixError(RangeCheckErrorText());
     return static_cast<int>(rounded);
 }
 
