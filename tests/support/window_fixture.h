@@ -18,6 +18,8 @@ class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
+        static const bool formatsRegistered = (InitPictureFormats(), true);
+        (void)formatsRegistered;
         WorkFolder = folder.path();
         SettingsFile = folder.filePath("pxset25.ini");
         SetWindowSizeStore({ReadSavedWidth, ReadSavedHeight, SaveWindowSize});

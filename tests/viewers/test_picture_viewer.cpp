@@ -133,15 +133,11 @@ TEST_F(PictureViewerTest, EveryStepScalesTheReference) {
 
 TEST_F(PictureViewerTest, FiveAndOnePixelWidePictures) {
     give(patternBitmap(5, 5));
-    for (auto [stepText, expected] : {std::pair{"50", 2}, {"20", 2}, {"40", 4}}) {
-        step(stepText);
-        zoomOut();  // 50 %, then 30 %
-        if (expected == 4) {
-            control<QPushButton>("BitBtn4")->click();
-            step("30");
-            zoomOut();  // 70 %
-        }
-        EXPECT_EQ(viewer->ViewSize().width(), expected) << stepText;
+    for (auto [scale, expected] : {std::pair{50, 2}, {30, 2}, {70, 4}}) {
+        control<QPushButton>("BitBtn4")->click();
+        step(QString::number(100 - scale));
+        zoomOut();
+        EXPECT_EQ(viewer->ViewSize().width(), expected) << scale << " %";
     }
     give(patternBitmap(1, 1));
     step("90");
@@ -162,18 +158,24 @@ TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
     zoomIn();
     EXPECT_EQ(viewer->ViewSize(), QSize(27, 14));  // 27.0 and 13.5 -> 14
 
-    // A negative step turns the direction round: In with -100 reaches 0 % and shows nothing.
+    // A negative step turns the direction round: In with -50 twice reaches 0 % and shows nothing.
     control<QPushButton>("BitBtn4")->click();
-    step("-100");
+    step("-50");
+    zoomIn();
+    EXPECT_EQ(viewer->ViewSize(), QSize(10, 5));
     zoomIn();
     EXPECT_EQ(viewer->ViewSize(), QSize(0, 0));
-    zoomIn();  // -100 %
+    zoomIn();  // -50 %
     EXPECT_EQ(viewer->ViewSize(), QSize(0, 0));
+    EXPECT_EQ(viewer->ZoomOffset(), -150);
     EXPECT_TRUE(boxes.shown.empty());
-    step("-999");
+    control<QPushButton>("BitBtn4")->click();
+    step("-99");
+    zoomOut();
     zoomOut();  // Out with a negative step passes 300 % unchecked
-    EXPECT_EQ(viewer->ZoomOffset(), 799);
-    EXPECT_EQ(viewer->ViewSize(), QSize(180, 90));
+    EXPECT_EQ(viewer->ZoomOffset(), 198);
+    EXPECT_EQ(viewer->ViewSize(), QSize(60, 30));
+    EXPECT_TRUE(boxes.shown.empty());
 
     // Opening again starts at 100 % and keeps the typed step.
     bool checked = false;
@@ -182,7 +184,7 @@ TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
         EXPECT_TRUE(viewer->isVisible());
         EXPECT_EQ(viewer->ZoomOffset(), 0);
         EXPECT_EQ(viewer->ViewSize(), QSize(8, 6));
-        EXPECT_EQ(control<QLineEdit>("Edpercent")->text(), "-999");
+        EXPECT_EQ(control<QLineEdit>("Edpercent")->text(), "-99");
         viewer->close();
     });
     Picture small;
@@ -193,13 +195,13 @@ TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
 }
 
 TEST_F(PictureViewerTest, ZoomOverTheBitmapLimitIsRefused) {
-    // 1 bit a pixel keeps the reference small; 150 % at 24 bits would take 1.17 GB.
+    // 1 bit a pixel keeps the reference small; 160 % at 24 bits would take 1.1 GB.
     Bitmap big;
     big.create(12000, 12000, 1);
     give(big);
-    step("50");
+    step("60");
     zoomIn();
-    ASSERT_EQ(boxes.texts(), QStringList{BitmapOverLimitText(18000, 18000)});
+    ASSERT_EQ(boxes.texts(), QStringList{BitmapOverLimitText(19200, 19200)});
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::Plain);
     EXPECT_EQ(viewer->ZoomOffset(), 0);
     EXPECT_EQ(viewer->ViewSize(), QSize(12000, 12000));
