@@ -140,6 +140,7 @@ BENCHMARK(BM_ViewerZoomStep)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    InitPictureFormats();
     ScriptedDialogs boxes;  // a refused size would otherwise wait for a click
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
