@@ -85,6 +85,8 @@ bool TFrmadjust::showPreviewAt(QSize size) {
     // save, the estimate or the viewer asks for it.
     previewMade_ = false;
     ui->Image1->showStretchedView(&ImageSave, size);
+    // The last whole preview (up to 576 MB at 400 %) is out of date: let it go now.
+    ui->Image1->picture().clear();
     return true;
 }
 
