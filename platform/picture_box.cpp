@@ -75,6 +75,7 @@ void PictureBox::render(const QRect& needed) {
     if (part.isEmpty()) part = rect();
     part = part.united(needed).intersected(content);
     cacheValid_ = true;
+    cacheBoxSize_ = size();
     cacheRect_ = QRect();
     cache_ = QImage();
     if (part.isEmpty() || failed_) return;
@@ -87,8 +88,10 @@ void PictureBox::render(const QRect& needed) {
             made = stretchedPart(picture_, width(), height(), part);
         else
             made = stretchedPart(picture_, picture_.width(), picture_.height(), part);
-        // RGB32 is what the painter draws without converting.
-        cache_ = made.toQImage().convertToFormat(QImage::Format_RGB32);
+        // RGB32 is what the painter draws without converting; the conversion is the one copy.
+        cache_ = QImage(made.bits(), made.width(), made.height(), made.stride(),
+                        QImage::Format_BGR888)
+                     .convertToFormat(QImage::Format_RGB32);
         cacheRect_ = QRect(part.topLeft(), cache_.size());
     } catch (...) {
         // Never through paintEvent: the report runs once the paint is over, and the box stays
@@ -103,20 +106,25 @@ void PictureBox::render(const QRect& needed) {
     }
 }
 
+bool PictureBox::stale() const {
+    // A hidden box is resized without a resize event: its size is part of what was made.
+    return !cacheValid_ || cacheBoxSize_ != size();
+}
+
 QImage PictureBox::shownImage() {
-    if (!cacheValid_) render(rect());
+    if (stale()) render(rect());
     return cache_;
 }
 
 QRect PictureBox::shownRect() {
-    if (!cacheValid_) render(rect());
+    if (stale()) render(rect());
     return cacheRect_;
 }
 
 void PictureBox::paintEvent(QPaintEvent* event) {
     const QRect needed = event->rect().intersected(contentRect());
     if (needed.isEmpty()) return;
-    if (!cacheValid_ || (!failed_ && !cacheRect_.contains(needed))) render(needed);
+    if (stale() || (!failed_ && !cacheRect_.contains(needed))) render(needed);
     if (cache_.isNull()) return;
     QPainter painter(this);
     painter.drawImage(cacheRect_.topLeft(), cache_);
@@ -124,7 +132,7 @@ void PictureBox::paintEvent(QPaintEvent* event) {
 
 void PictureBox::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    if (stretch_ || cacheValid_) invalidate();
+    if (stale()) invalidate();
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) {

@@ -55,6 +55,7 @@ protected:
 private:
     // Drops what was made; the next paint makes it again.
     void invalidate();
+    bool stale() const;
     // The part of the box the current content covers, in box coordinates.
     QRect contentRect() const;
     // Makes the shown image for at least `needed` (clipped to the content).
@@ -68,6 +69,7 @@ private:
 
     QImage cache_;
     QRect cacheRect_;
+    QSize cacheBoxSize_;
     bool cacheValid_ = false;
     bool failed_ = false;  // the current content failed to draw; reported already
     int renderCount_ = 0;

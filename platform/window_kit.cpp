@@ -2,6 +2,8 @@
 
 #include "platform/long_operation.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -12,6 +14,26 @@ namespace {
 WindowSizeStore& sizeStore() {
     static WindowSizeStore store;
     return store;
+}
+
+// Assistive tools name what they find by role: a bare frame used as a panel is a panel (not a
+// second window inside the window) and the image control is a picture.
+QAccessibleInterface* kitAccessibleRoles(const QString& className, QObject* object) {
+    if (!object || !object->isWidgetType()) return nullptr;
+    auto* widget = static_cast<QWidget*>(object);
+    if (className == QLatin1String("PictureBox"))
+        return new QAccessibleWidget(widget, QAccessible::Graphic);
+    if (className == QLatin1String("QFrame"))
+        return new QAccessibleWidget(widget, QAccessible::Pane);
+    return nullptr;
+}
+
+void installAccessibleRoles() {
+    static const bool installed = [] {
+        QAccessible::installFactory(kitAccessibleRoles);
+        return true;
+    }();
+    (void)installed;
 }
 
 }  // namespace
@@ -26,6 +48,7 @@ int UsableSavedLength(int saved) {
 
 WindowPlacement::WindowPlacement(QWidget* window, QString section)
     : QObject(window), window_(window), section_(std::move(section)) {
+    installAccessibleRoles();
     window_->installEventFilter(this);
 }
 

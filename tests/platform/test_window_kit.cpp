@@ -1,10 +1,13 @@
+#include "platform/controls.h"
 #include "platform/dialogs.h"
+#include "platform/picture_box.h"
 #include "platform/long_operation.h"
 #include "platform/window_kit.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMap>
@@ -209,6 +212,30 @@ TEST(WindowKit, AFormWithoutASectionNeitherRestoresNorSaves) {
     EXPECT_EQ(form.size(), QSize(300, 200));
     form.close();
     EXPECT_EQ(store.saves, 0);
+}
+
+TEST(ControlHelpers, FormColoursFontsAndCaptions) {
+    // The forms' integers are 0x00BBGGRR.
+    EXPECT_EQ(ColorFromBgr(14737632), QColor(224, 224, 224));
+    EXPECT_EQ(ColorFromBgr(0x00800000), QColor(0, 0, 128)) << "blue in the high byte";
+    EXPECT_EQ(ColorFromBgr(0x000080FF), QColor(255, 128, 0));
+    const QFont bold = ArialFont(13, true);
+    EXPECT_EQ(bold.family(), "Arial");
+    EXPECT_EQ(bold.pixelSize(), 13);
+    EXPECT_TRUE(bold.bold());
+
+    QWidget form;
+    auto* button = new QPushButton(&form);
+    auto* frame = new QGroupBox(&form);
+    auto* image = new PictureBox(&form);
+    SetCaption(button, QStringLiteral("Calculate"), QStringLiteral("Set the exact size"));
+    SetCaption(frame, QStringLiteral("Your Options:"));
+    SetCaption(image, QStringLiteral("Preview"), QStringLiteral("Click to view"));
+    EXPECT_EQ(button->text(), "Calculate");
+    EXPECT_EQ(button->toolTip(), "Set the exact size");
+    EXPECT_EQ(frame->title(), "Your Options:");
+    EXPECT_EQ(image->accessibleName(), "Preview") << "a control without text is named for tools";
+    EXPECT_EQ(image->toolTip(), "Click to view");
 }
 
 }  // namespace
