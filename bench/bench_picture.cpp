@@ -174,8 +174,34 @@ void BM_Stretch(benchmark::State& state) {
         benchmark::Counter(double(w) * h / 1e6 * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// StretchPicture of a 12-megapixel bitmap: the preview's sizes, a part of a 400 % virtual size,
+// and the whole 400 % (576 MB, allowed).
+void BM_StretchPicture(benchmark::State& state) {
+    static Picture source;
+    if (source.isEmpty()) {
+        Bitmap bitmap;
+        bitmap.create(kWidth, kHeight, 24);
+        for (int y = 0; y < kHeight; ++y)
+            for (int i = 0; i < kWidth * 3; ++i) bitmap.scanLine(y)[i] = uint8_t(i * 7 + y);
+        source.assign(std::move(bitmap));
+    }
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const bool part = state.range(2) != 0;
+    for (auto _ : state) {
+        const Bitmap out = part ? StretchPicturePart(source, w, h, QRect(w / 2, h / 2, 800, 600))
+                                : StretchPicture(source, w, h);
+        benchmark::DoNotOptimize(out.bits());
+    }
+}
+
 }  // namespace
 
+BENCHMARK(BM_StretchPicture)
+    ->Args({800, 600, 0})
+    ->Args({4000, 3000, 0})
+    ->Args({16000, 12000, 1})
+    ->Args({16000, 12000, 0})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Program_LoadStretchEncode)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_BareLibjpeg_DecodeSampleEncode)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_Stretch)

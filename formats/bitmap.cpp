@@ -195,6 +195,7 @@ void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, 
     const int depth = source.bitCount();
     const std::array<QRgb, 256> colours = paletteTable(source.palette());
     const int targetBytes = target.bitCount() / 8;
+    const size_t sourceBytes = size_t(depth / 8);
     for (int y = y0; y < y1; ++y) {
         const uint8_t* s = source.scanLine(ys[y]);
         uint8_t* d = target.scanLine(top + y) + size_t(left + x0) * targetBytes;
@@ -204,19 +205,20 @@ void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, 
             std::memcpy(d, prev, size_t(x1 - x0) * targetBytes);
             continue;
         }
-        for (int x = x0; x < x1; ++x, d += targetBytes) {
-            const size_t sx = size_t(xs[x]);
-            if (depth == 24 || depth == 32) {
-                const uint8_t* p = s + sx * size_t(depth / 8);
+        if (depth == 24 || depth == 32) {
+            for (int x = x0; x < x1; ++x, d += targetBytes) {
+                const uint8_t* p = s + size_t(xs[x]) * sourceBytes;
                 d[0] = p[0];
                 d[1] = p[1];
                 d[2] = p[2];
-                continue;
             }
-            const QRgb c = colours[paletteIndex(s, sx, depth)];
-            d[0] = uint8_t(qBlue(c));
-            d[1] = uint8_t(qGreen(c));
-            d[2] = uint8_t(qRed(c));
+        } else {
+            for (int x = x0; x < x1; ++x, d += targetBytes) {
+                const QRgb c = colours[paletteIndex(s, size_t(xs[x]), depth)];
+                d[0] = uint8_t(qBlue(c));
+                d[1] = uint8_t(qGreen(c));
+                d[2] = uint8_t(qRed(c));
+            }
         }
     }
 }

@@ -17,3 +17,10 @@ QString CannotCreateFileText(const QString& path) {
 QString ImageTooLargeText(uint64_t width, uint64_t height) {
     return QStringLiteral("Image is too large to load (%1 x %2 pixels)").arg(width).arg(height);
 }
+
+QString PictureTooLargeText(uint64_t width, uint64_t height, uint64_t limitBytes) {
+    return QStringLiteral("A picture of %1 x %2 pixels is too large: at most %3 MB can be made")
+        .arg(width)
+        .arg(height)
+        .arg(limitBytes >> 20);
+}

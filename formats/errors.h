@@ -36,3 +36,6 @@ QString CannotOpenFileText(const QString& path);
 QString CannotCreateFileText(const QString& path);
 // A decoded image would need more memory than any decoder allocates.
 QString ImageTooLargeText(uint64_t width, uint64_t height);
+// A picture the program is asked to make (a preview, a scaled copy) would exceed the largest
+// pixel matrix it allocates, limitBytes.
+QString PictureTooLargeText(uint64_t width, uint64_t height, uint64_t limitBytes);

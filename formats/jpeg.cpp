@@ -355,7 +355,8 @@ JpegImage::JpegImage(const JpegImage& other)
       quality_(other.quality_),
       bitmap_(other.bitmap_),
       decoded_(other.decoded_),
-      draws_(other.draws_) {}
+      draws_(other.draws_),
+      decodes_(other.decodes_) {}
 
 std::unique_ptr<Graphic> JpegImage::clone() const { return std::make_unique<JpegImage>(*this); }
 
@@ -376,6 +377,7 @@ void JpegImage::loadFromData(QByteArray data) {
 
 const Bitmap& JpegImage::pixels() const {
     if (!decoded_) {
+        ++decodes_;
         bitmap_ = DecodeJpeg(data_);
         decoded_ = true;
     }
@@ -388,6 +390,7 @@ void JpegImage::stretchDraw(Bitmap& target, const QRect& rect) const {
     // drawn again (a preview) keeps them.
     if (!decoded_ && draws_ == 0) {
         ++draws_;
+        ++decodes_;
         DecodeJpegStretched(data_, target, rect);
         return;
     }

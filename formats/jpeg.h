@@ -55,6 +55,10 @@ public:
     void compress();
     const QByteArray& data() const { return data_; }
     bool isDecoded() const { return decoded_; }
+    // The decoded pixels, decoded on first use and kept.
+    const Bitmap& decodedBitmap() const { return pixels(); }
+    // How often the data was decoded in full or streamed.
+    int decodeCount() const { return decodes_; }
     bool grayscale() const { return header_.grayscale; }
     bool progressive() const { return header_.progressive; }
 
@@ -69,6 +73,7 @@ private:
     mutable Bitmap bitmap_;
     mutable bool decoded_ = false;
     mutable int draws_ = 0;
+    mutable int decodes_ = 0;
 };
 
 // The JPEG module's start-up: the JPEG image factory and the "jpeg" and "jpg" entries.

@@ -11,6 +11,7 @@
 #include "tiff_reader.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -49,6 +50,16 @@ Picture::Picture(const Picture& other) : graphic_(other.graphic_ ? other.graphic
 
 Picture& Picture::operator=(const Picture& other) {
     if (this != &other) assign(other);
+    return *this;
+}
+
+Picture::Picture(Picture&& other) noexcept : graphic_(std::move(other.graphic_)) {}
+
+Picture& Picture::operator=(Picture&& other) {
+    if (this == &other) return *this;
+    graphic_ = std::move(other.graphic_);
+    changed();
+    other.changed();
     return *this;
 }
 
@@ -113,6 +124,60 @@ void Picture::changed() const {
     // A copy, so an observer may remove itself.
     const auto observers = observers_;
     for (const auto& o : observers) o.second();
+}
+
+// ---- the one stretch ------------------------------------------------------------------------
+
+namespace {
+
+// A new 24-bit bitmap of size for a stretch, checked first so a huge request says why.
+Bitmap newStretchTarget(int width, int height) {
+    if (Bitmap::matrixBytes(uint32_t(width), uint32_t(height), 24) > kMaxBitmapBytes)
+        throw PixError(PictureTooLargeText(uint64_t(width), uint64_t(height), kMaxBitmapBytes));
+    Bitmap out;
+    out.create(width, height, 24);
+    return out;
+}
+
+// Raster kinds cover every pixel of their rectangle; the rest leave the white showing.
+bool coversItsRectangle(const Graphic& graphic) {
+    const GraphicKind kind = graphic.kind();
+    return (kind == GraphicKind::Bitmap || kind == GraphicKind::GifBitmap ||
+            kind == GraphicKind::Jpeg) &&
+           graphic.width() > 0 && graphic.height() > 0;
+}
+
+void fillWhite(Bitmap& bitmap) {
+    if (!bitmap.isEmpty()) std::memset(bitmap.bits(), 0xFF, bitmap.byteCount());
+}
+
+}  // namespace
+
+Bitmap StretchPicture(const Picture& source, int w, int h) {
+    return StretchPicturePart(source, w, h, QRect(0, 0, std::max(w, 0), std::max(h, 0)));
+}
+
+Bitmap StretchPicturePart(const Picture& source, int w, int h, const QRect& part) {
+    if (w < 0 || h < 0 || part.width() < 0 || part.height() < 0)
+        throw PixError(RangeCheckErrorText());
+    Bitmap out = newStretchTarget(part.width(), part.height());
+    if (out.isEmpty()) return out;
+    const Graphic* graphic = source.graphic();
+    const QRect whole(0, 0, w, h);
+    if (!graphic || !coversItsRectangle(*graphic) || !whole.contains(part)) fillWhite(out);
+    if (!graphic || w == 0 || h == 0) return out;
+
+    // The whole rectangle, placed so that the part's corner lands on the bitmap's (0, 0).
+    const QRect placed = whole.translated(-part.topLeft());
+    if (graphic->kind() == GraphicKind::Jpeg && part != whole) {
+        // A part is asked for again and again (a preview scrolled at a large zoom): decode once
+        // and sample the kept pixels every time.
+        const Bitmap& pixels = static_cast<const JpegImage*>(graphic)->decodedBitmap();
+        StretchBitmapInto(pixels, out, placed.x(), placed.y(), w, h);
+        return out;
+    }
+    graphic->stretchDraw(out, placed);
+    return out;
 }
 
 // ---- extensions and loading -----------------------------------------------------------------

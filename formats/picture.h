@@ -19,8 +19,11 @@ public:
     // Copies hold their own graphic (never shared pixels); observers stay with their picture.
     Picture(const Picture& other);
     Picture& operator=(const Picture& other);
-    Picture(Picture&&) noexcept = default;
-    Picture& operator=(Picture&&) noexcept = default;
+    // Moves take the graphic only: each picture keeps its own observers (an image control
+    // stays bound to its own picture). Move assignment notifies the target's observers and,
+    // since it is left empty, the source's.
+    Picture(Picture&& other) noexcept;
+    Picture& operator=(Picture&& other);
 
     bool isEmpty() const { return !graphic_; }
     const Graphic* graphic() const { return graphic_.get(); }
@@ -60,6 +63,21 @@ private:
     std::vector<std::pair<int, std::function<void()>>> observers_;
     int nextObserverId_ = 1;
 };
+
+// The one stretch every window, batch and sample uses: a new 24-bit bitmap of w x h, white,
+// with the source drawn into it. Rasters are sampled by pixel centres; a JPEG not yet decoded
+// is streamed from its scanlines (no full-size bitmap) and one already decoded is sampled from
+// its pixels; an icon is drawn unscaled at (0, 0); a metafile is replayed into the whole
+// rectangle. An empty source gives a white bitmap. w or h 0 gives an empty bitmap; a negative
+// size throws "Range check error"; a size whose matrix exceeds kMaxBitmapBytes throws a
+// PixError naming the limit.
+Bitmap StretchPicture(const Picture& source, int w, int h);
+// The pixels the rectangle part would have in StretchPicture(source, w, h), as a 24-bit bitmap
+// of part.size(); what lies outside (0, 0, w, h) is white. Lets a preview paint only what shows
+// of a huge virtual size. A JPEG is decoded on the first call and its pixels kept, so later
+// calls never decode again. Negative sizes throw "Range check error"; the part's matrix is
+// bounded as in StretchPicture.
+Bitmap StretchPicturePart(const Picture& source, int w, int h, const QRect& part);
 
 // The extensions the program handles, upper case with the dot.
 const QStringList& SupportedImageExtensions();

@@ -156,6 +156,33 @@ TEST_F(PictureTest, CopiesNeverSharePixelsAndObserversStayPut) {
     EXPECT_EQ(a.graphic()->toBitmap().scanLine(0)[0], 77);
 }
 
+TEST_F(PictureTest, MovesTakeTheGraphicAndLeaveEveryObserverWithItsPicture) {
+    Picture a, b;
+    a.assign(solid(4, 4, qRgb(255, 0, 0)));
+    b.assign(solid(2, 2, qRgb(0, 0, 255)));
+    int aChanges = 0, bChanges = 0;
+    a.addObserver([&aChanges] { ++aChanges; });
+    b.addObserver([&bChanges] { ++bChanges; });
+
+    b = std::move(a);
+    EXPECT_EQ(b.width(), 4);
+    EXPECT_TRUE(a.isEmpty());
+    EXPECT_EQ(bChanges, 1);  // the target's own control repaints
+    EXPECT_EQ(aChanges, 1);  // and the emptied source's
+    b.changed();
+    EXPECT_EQ(bChanges, 2);
+    EXPECT_EQ(aChanges, 1);
+
+    // A moved-into new picture starts without observers; the source keeps its own.
+    Picture c(std::move(b));
+    EXPECT_EQ(c.width(), 4);
+    c.changed();
+    EXPECT_EQ(bChanges, 2);
+    b.assign(solid(1, 1, 0));
+    EXPECT_EQ(bChanges, 3);
+    EXPECT_EQ(aChanges, 1);
+}
+
 TEST_F(PictureTest, ThePicturesBitmapReplacesAnotherKind) {
     Picture p;
     int changes = 0;
