@@ -160,17 +160,18 @@ void TFrmadjust::BitBtn1Click() {
 
 void TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPreview, bool alsoMaster) {
     Picture& preview = ui->Image1->picture();
+    // A TIFF the reader refused has shown its own message and ends the load quietly.
     if (isGifFile(path)) {
         // Decoding a GIF is the slow part: once, then copies.
         Picture decoded;
-        if (LoadPictureFile(path, decoded) == LoadOutcome::Rejected) return;
+        LoadPictureFile(path, decoded);
         ImageHidden.assign(decoded);
         if (alsoPreview) preview.assign(decoded);
         if (alsoMaster) ImageSave = std::move(decoded);
     } else {
-        if (LoadPictureFile(path, ImageHidden) == LoadOutcome::Rejected) return;
-        if (alsoPreview && LoadPictureFile(path, preview) == LoadOutcome::Rejected) return;
-        if (alsoMaster && LoadPictureFile(path, ImageSave) == LoadOutcome::Rejected) return;
+        LoadPictureFile(path, ImageHidden);
+        if (alsoPreview) LoadPictureFile(path, preview);
+        if (alsoMaster) LoadPictureFile(path, ImageSave);
     }
     if (!alsoPreview) return;
 
