@@ -109,7 +109,7 @@ void BM_PreviewPicture(benchmark::State& state) {
     const int percent = int(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
-        slider->setValue(percent + 1);
+        slider->setValue(percent - 1);
         slider->setValue(percent);
         state.ResumeTiming();
         benchmark::DoNotOptimize(w.PreviewPicture().width());
