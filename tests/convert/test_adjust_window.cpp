@@ -115,6 +115,10 @@ TEST_F(AdjustWindowTest, PreviewFollowsTheThumbWhileDragged) {
     slider()->setSliderPosition(250);
     EXPECT_EQ(shownSize(), QSize(500, 250));
     slider()->setSliderDown(false);
+    // A step paints from the master; the whole preview bitmap is made only when asked for.
+    EXPECT_TRUE(window->Image1()->hasStretchedView());
+    EXPECT_EQ(window->Image1()->stretchedViewSize(), QSize(500, 250));
+    EXPECT_TRUE(window->Image1()->picture().isEmpty());
     // The box paints the preview's pixels.
     window->Image1()->resize(532, 356);
     const QImage painted = window->Image1()->grab().toImage();
