@@ -32,6 +32,8 @@ bool isGifFile(const QString& path) {
 TFrmadjust::TFrmadjust(QWidget* parent)
     : ModalForm(QStringLiteral("Frmadjust"), parent), ui(std::make_unique<Ui::TFrmadjust>()) {
     ui->setupUi(this);
+    // The form names the face; its pixel size is the program's (a form can only say points).
+    setFont(ArialFont());
     PaintBackground(this, ColorFromBgr(14737632));
     // Enter in the width or height box means "Calculate"; nothing but the Exit button itself
     // ends the program.

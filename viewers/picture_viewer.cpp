@@ -37,6 +37,8 @@ void adjustScrollBar(QScrollBar* bar, double factor) {
 TFrmpic::TFrmpic(QWidget* parent)
     : ModalForm(QStringLiteral("Frmpic"), parent), ui(std::make_unique<Ui::TFrmpic>()) {
     ui->setupUi(this);
+    // The form names the face; its pixel size is the program's (a form can only say points).
+    setFont(ArialFont());
     PaintBackground(this, ColorFromBgr(14737632));
     PaintBackground(ui->FormContents, ColorFromBgr(14737632));
     setDefaultButton(ui->BitBtn1);
