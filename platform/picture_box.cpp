@@ -6,21 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
-#include <cstring>
 #include <exception>
-
-namespace {
-
-// The part `part` of the picture stretched to w x h, over white.
-Bitmap stretchedPart(const Picture& picture, int w, int h, const QRect& part) {
-    Bitmap out;
-    out.create(part.width(), part.height(), 24);
-    std::memset(out.bits(), 0xFF, size_t(out.byteCount()));
-    picture.stretchDraw(out, QRect(-part.x(), -part.y(), w, h));
-    return out;
-}
-
-}  // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
     observerId_ = picture_.addObserver([this] {
@@ -70,7 +56,8 @@ QRect PictureBox::contentRect() const {
 
 void PictureBox::render(const QRect& needed) {
     const QRect content = contentRect();
-    // What shows (the whole box when it is not on screen, as for a grab), plus what is asked.
+    // What shows (the whole box when it is not on screen, as for a grab), plus what is asked:
+    // a view far larger than the window is never made whole.
     QRect part = visibleRegion().boundingRect();
     if (part.isEmpty()) part = rect();
     part = part.united(needed).intersected(content);
@@ -83,11 +70,11 @@ void PictureBox::render(const QRect& needed) {
     try {
         Bitmap made;
         if (viewSource_)
-            made = stretchedPart(*viewSource_, viewSize_.width(), viewSize_.height(), part);
+            made = StretchPicturePart(*viewSource_, viewSize_.width(), viewSize_.height(), part);
         else if (stretch_)
-            made = stretchedPart(picture_, width(), height(), part);
+            made = StretchPicturePart(picture_, width(), height(), part);
         else
-            made = stretchedPart(picture_, picture_.width(), picture_.height(), part);
+            made = StretchPicturePart(picture_, picture_.width(), picture_.height(), part);
         // RGB32 is what the painter draws without converting; the conversion is the one copy.
         cache_ = QImage(made.bits(), made.width(), made.height(), made.stride(),
                         QImage::Format_BGR888)
@@ -112,12 +99,12 @@ bool PictureBox::stale() const {
 }
 
 QImage PictureBox::shownImage() {
-    if (stale()) render(rect());
+    if (stale()) render({});
     return cache_;
 }
 
 QRect PictureBox::shownRect() {
-    if (stale()) render(rect());
+    if (stale()) render({});
     return cacheRect_;
 }
 

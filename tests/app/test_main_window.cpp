@@ -7,6 +7,7 @@
 #include "platform/long_operation.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
@@ -66,6 +67,10 @@ TEST_F(MainWindowTest, FirstStartUsesDefaultsAndCreatesOnlyTheWorkFolder) {
     EXPECT_EQ(w->objectName(), "Frmfirst");
     EXPECT_EQ(Frmfirst, w.get());
     EXPECT_EQ(w->windowTitle(), "Pixolet");
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.get());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Window) << "a window, not a filler, for screen readers";
+    EXPECT_EQ(window->text(QAccessible::Name), "Pixolet");
     EXPECT_EQ(WorkFolder, appData.path() + "/PixoletOut");
     EXPECT_EQ(SettingsFile, settingsPath());
     EXPECT_TRUE(QFileInfo(WorkFolder).isDir());

@@ -5,6 +5,7 @@
 #include "platform/window_kit.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -236,6 +237,22 @@ TEST(ControlHelpers, FormColoursFontsAndCaptions) {
     EXPECT_EQ(frame->title(), "Your Options:");
     EXPECT_EQ(image->accessibleName(), "Preview") << "a control without text is named for tools";
     EXPECT_EQ(image->toolTip(), "Click to view");
+}
+
+TEST(WindowKit, AssistiveToolsSeeADialogNamedByItsCaptionAndItsControlsByRole) {
+    Form form;
+    form.setWindowTitle(QStringLiteral("Adjust Size"));
+    auto* panel = new QFrame(&form);
+    auto* image = new PictureBox(&form);
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(&form);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->role(), QAccessible::Dialog);
+    EXPECT_EQ(window->text(QAccessible::Name), "Adjust Size");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(form.calculate)->text(QAccessible::Name),
+              "Calculate");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(panel)->role(), QAccessible::Pane)
+        << "a panel is not a window inside the window";
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(image)->role(), QAccessible::Graphic);
 }
 
 }  // namespace
