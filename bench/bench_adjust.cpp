@@ -71,7 +71,7 @@ TFrmadjust& adjustWindow() {
 }
 
 // One slider step: the position moves between P and P + 1, the preview is recomputed and the
-// box repaints what shows.
+// window repaints (the labels and the part of the preview that shows).
 void BM_ScrollBar1Change(benchmark::State& state) {
     TFrmadjust& w = adjustWindow();
     QScrollBar* slider = w.findChild<QScrollBar*>("ScrollBar1");
@@ -81,7 +81,7 @@ void BM_ScrollBar1Change(benchmark::State& state) {
     bool up = false;
     for (auto _ : state) {
         slider->setValue(up ? percent + 1 : percent);
-        w.Image1()->repaint();
+        w.repaint();
         up = !up;
     }
     state.counters["preview_w"] = w.PreviewSize().width();
