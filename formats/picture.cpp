@@ -64,11 +64,13 @@ Picture& Picture::operator=(Picture&& other) {
 }
 
 void Picture::draw(Bitmap& target, int x, int y) const {
+    RequireDrawableTarget(target);
     if (graphic_) graphic_->draw(target, x, y);
 }
 
 void Picture::stretchDraw(Bitmap& target, const QRect& rect) const {
-    if (graphic_ && target.bitCount() >= 24) graphic_->stretchDraw(target, rect);
+    RequireDrawableTarget(target);
+    if (graphic_) graphic_->stretchDraw(target, rect);
 }
 
 void Picture::assign(const Picture& other) {
