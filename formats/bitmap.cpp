@@ -182,8 +182,14 @@ std::vector<int> sampleIndices(int sourceSize, int targetSize) {
 
 }  // namespace
 
+void RequireDrawableTarget(const Bitmap& target) {
+    if (target.bitCount() != 24 && target.bitCount() != 32)
+        throw PixError(QStringLiteral("Cannot draw into a %1-bit bitmap").arg(target.bitCount()));
+}
+
 void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, int width,
                        int height) {
+    RequireDrawableTarget(target);
     if (source.isEmpty() || width <= 0 || height <= 0 || target.isEmpty()) return;
     const std::vector<int> xs = sampleIndices(source.width(), width);
     const std::vector<int> ys = sampleIndices(source.height(), height);

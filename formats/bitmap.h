@@ -78,9 +78,14 @@ private:
     std::vector<QRgb> palette_;
 };
 
+// Every drawing writes whole 24- or 32-bit pixels; throws PixError for a target of another
+// depth instead of overrunning its rows.
+void RequireDrawableTarget(const Bitmap& target);
+
 // Nearest-neighbour stretch by pixel centres: target x takes source
 // floor((2x + 1) * srcW / (2 * dstW)), likewise for y. The result is 24-bit.
 Bitmap StretchBitmap(const Bitmap& source, int targetWidth, int targetHeight);
-// The same, drawn into a rectangle of an existing 24-bit bitmap (clipped to it).
+// The same, drawn into a rectangle of an existing 24- or 32-bit bitmap (clipped to it); another
+// target depth throws.
 void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, int width,
                        int height);

@@ -156,7 +156,8 @@ void MetafileGraphic::render(QImage& image, const QRect& rect) const {
 }
 
 void MetafileGraphic::stretchDraw(Bitmap& target, const QRect& rect) const {
-    if (target.isEmpty() || (target.bitCount() != 24 && target.bitCount() != 32)) return;
+    RequireDrawableTarget(target);
+    if (target.isEmpty()) return;
     const QRect visible = rect.intersected(QRect(0, 0, target.width(), target.height()));
     if (visible.isEmpty()) return;
     // Replay onto a 32-bit copy of the covered part: raster operations need 32-bit pixels.

@@ -100,12 +100,16 @@ Bitmap readPpm(const QString& path) {
     return out;
 }
 
+// A file the TIFF reader refused; its messages are on stderr already.
+struct RejectedInput {};
+
 Picture loadInput(const QString& path) {
     Picture picture;
     if (path.endsWith(QLatin1String(".ppm"), Qt::CaseInsensitive)) {
         picture.assign(readPpm(path));
     } else {
-        LoadPictureFile(path, picture);
+        // A rejected TIFF has already shown why.
+        if (LoadPictureFile(path, picture) == LoadOutcome::Rejected) throw RejectedInput();
     }
     return picture;
 }
@@ -113,7 +117,7 @@ Picture loadInput(const QString& path) {
 int run(const QStringList& args) {
     if (args.size() == 3 && args[0] == QLatin1String("decode")) {
         Picture picture;
-        LoadPictureFile(args[1], picture);
+        if (LoadPictureFile(args[1], picture) == LoadOutcome::Rejected) return 1;
         if (picture.isEmpty()) throw PixError(QStringLiteral("No picture came out"));
         writePpm(picture.graphic()->toBitmap(), args[2]);
         return 0;
@@ -166,8 +170,7 @@ int main(int argc, char** argv) {
         return run(args);
     } catch (const PixError& e) {
         std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
-    } catch (const SilentAbort&) {
-        // The reader has shown its messages already.
+    } catch (const RejectedInput&) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
     }
