@@ -162,18 +162,18 @@ void TFrmadjust::BitBtn1Click() {
 
 void TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPreview, bool alsoMaster) {
     Picture& preview = ui->Image1->picture();
-    // A TIFF the reader refused has shown its own message and ends the load quietly.
+    // A TIFF the reader refused has shown its own message; the load ends there, quietly.
     if (isGifFile(path)) {
         // Decoding a GIF is the slow part: once, then copies.
         Picture decoded;
-        LoadPictureFile(path, decoded);
+        if (LoadPictureFile(path, decoded) == LoadOutcome::Rejected) return;
         ImageHidden.assign(decoded);
         if (alsoPreview) preview.assign(decoded);
         if (alsoMaster) ImageSave = std::move(decoded);
     } else {
-        LoadPictureFile(path, ImageHidden);
-        if (alsoPreview) LoadPictureFile(path, preview);
-        if (alsoMaster) LoadPictureFile(path, ImageSave);
+        if (LoadPictureFile(path, ImageHidden) == LoadOutcome::Rejected) return;
+        if (alsoPreview && LoadPictureFile(path, preview) == LoadOutcome::Rejected) return;
+        if (alsoMaster && LoadPictureFile(path, ImageSave) == LoadOutcome::Rejected) return;
     }
     if (!alsoPreview) return;
 

@@ -3,6 +3,7 @@
 #include "viewers/picture_viewer.h"
 #include "formats/sizing.h"
 #include "support/corpus.h"
+#include "support/recording_host.h"
 #include "support/window_fixture.h"
 
 #include <QApplication>
@@ -263,6 +264,23 @@ TEST_F(AdjustWindowTest, LoadSwitchesAndSeparateCopies) {
     }
     EXPECT_THROW(load(broken), PixError);
     EXPECT_EQ(window->OriginalWidth, 115);
+
+    // A TIFF the reader refuses: its own message only, and the load ends with nothing changed.
+    RecordingHost host;
+    const QString refused = folder.filePath("refused.tif");
+    {
+        QFile f(refused);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray("MM\0\x2a\0\0\0\x08\0\0", 10));
+    }
+    const size_t boxesBefore = boxes.shown.size();
+    load(refused);
+    EXPECT_FALSE(host.messages.isEmpty());
+    EXPECT_EQ(boxes.shown.size(), boxesBefore);
+    EXPECT_EQ(window->ImageHidden.width(), 20);
+    EXPECT_EQ(window->ImageSave.width(), 115);
+    EXPECT_EQ(window->OriginalWidth, 115);
+    EXPECT_EQ(shownSize(), QSize(46, 20));
 }
 
 TEST_F(AdjustWindowTest, IconDrawnUnscaledOverWhite) {
