@@ -32,11 +32,9 @@ bool Fits24BitBitmap(int64_t width, int64_t height) {
 }
 
 QString BitmapOverLimitText(int64_t width, int64_t height) {
-    return QStringLiteral("A picture of %1 x %2 pixels is too large: one picture may use at most "
-                          "1 GiB (1073741824 bytes) at 24 bits per pixel. Please choose a smaller "
-                          "size.")
-        .arg(width)
-        .arg(height);
+    // The stretch's own refusal, with what the user can do about it.
+    return PictureTooLargeText(uint64_t(width), uint64_t(height), kMaxBitmapBytes) +
+           QStringLiteral(". Please choose a smaller size.");
 }
 
 QString NegativeSizeText() {
