@@ -172,9 +172,10 @@ TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
     control<QPushButton>("BitBtn4")->click();
     step("-99");
     zoomOut();
+    zoomOut();
     zoomOut();  // Out with a negative step passes 300 % unchecked
-    EXPECT_EQ(viewer->ZoomOffset(), 198);
-    EXPECT_EQ(viewer->ViewSize(), QSize(60, 30));
+    EXPECT_EQ(viewer->ZoomOffset(), 297);
+    EXPECT_EQ(viewer->ViewSize(), QSize(79, 40));  // 79.4 and 39.7
     EXPECT_TRUE(boxes.shown.empty());
 
     // Opening again starts at 100 % and keeps the typed step.
