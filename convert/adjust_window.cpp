@@ -177,7 +177,11 @@ void TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPreview, boo
     }
     if (!alsoPreview) return;
 
-    previewMade_ = true;  // the preview holds the file itself until it is redrawn below
+    // The preview holds the file itself until it is redrawn below; in exact mode the redraw
+    // takes its size, so a new image shows at 100 % in either mode.
+    previewMade_ = true;
+    previewSize_ = QSize(preview.width(), preview.height());
+    ui->Image1->clearStretchedView();
     OriginalWidth = ImageHidden.width();
     OriginalHeight = ImageHidden.height();
     ui->LblOldWidth->setText(QStringLiteral("Original Width: ") + QString::number(OriginalWidth));

@@ -208,10 +208,20 @@ TEST_F(AdjustWindowTest, ResetAndModeSwitchInExactMode) {
     EXPECT_EQ(slider()->value(), 100);
     EXPECT_TRUE(control<QLineEdit>("EdW")->text().isEmpty());
 
+    // A new image in exact mode shows at 100 %; the mode stays.
+    calculate("64", "48");
+    load(bmpFile(30, 20));
+    EXPECT_EQ(window->PreviewSize(), QSize(30, 20));
+    EXPECT_EQ(shownSize(), QSize(30, 20));
+    EXPECT_EQ(text("Lblpercent"), "100%");
+    EXPECT_FALSE(window->ExactSizeSet);
+    EXPECT_TRUE(control<QRadioButton>("RadCalculate")->isChecked());
+    EXPECT_TRUE(SamePixels(StretchPicture(window->PreviewPicture(), 30, 20), patternBitmap(30, 20)));
+
     // In percent mode Reset redraws at 100 % even when the slider already stands there.
     control<QRadioButton>("RadPercent")->click();
     control<QPushButton>("BitBtn1")->click();
-    EXPECT_EQ(window->PreviewSize(), QSize(100, 80));
+    EXPECT_EQ(window->PreviewSize(), QSize(30, 20));
 }
 
 TEST_F(AdjustWindowTest, SliderSizeOverTheLimitIsRefused) {
