@@ -29,7 +29,7 @@ public:
     static uint64_t matrixBytes(uint32_t width, uint32_t height, int bitCount);
 
     // Allocates a zeroed matrix. False (and the bitmap left as it was) when the bit count is
-    // invalid, the matrix exceeds kMaxBitmapBytes or memory is short. Width or height 0 gives
+    // invalid, one row or the matrix exceeds kMaxBitmapBytes or memory is short. Width or height 0 gives
     // an empty bitmap and succeeds.
     bool tryCreate(int width, int height, int bitCount);
     // Like tryCreate, but throws PixError("Out of memory") where tryCreate fails.

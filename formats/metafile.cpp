@@ -6,7 +6,6 @@
 #include "metafile_players.h"
 #include "picture_formats.h"
 
-#include <QFile>
 #include <QPainter>
 #include <cstring>
 
@@ -94,10 +93,7 @@ bool MetafileGraphic::isDamaged() const {
 }
 
 void MetafileGraphic::saveToFile(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes_) != bytes_.size() || !file.flush())
-        throw PixError(QStringLiteral("Cannot create file %1").arg(path));
+    WriteWholeFile(path, bytes_, true);
 }
 
 void MetafileGraphic::render(QImage& image, const QRect& rect) const {
