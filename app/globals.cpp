@@ -4,6 +4,7 @@
 
 QString WorkFolder;
 QString SettingsFile;
+bool ExitRequested = false;
 
 QString WorkFolderIn(const QString& applicationDataFolder) {
     return applicationDataFolder + QDir::separator() + QStringLiteral("PixoletOut");

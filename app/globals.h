@@ -11,3 +11,7 @@ extern QString SettingsFile;
 
 QString WorkFolderIn(const QString& applicationDataFolder);
 QString SettingsFileIn(const QString& workFolder);
+
+// Set by the size-adjustment window's "Exit": when the main window regains control it closes,
+// which ends the program.
+extern bool ExitRequested;

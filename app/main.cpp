@@ -2,12 +2,14 @@
 // the main window closes.
 #include "app/main_window.h"
 #include "app/progress_window.h"
+#include "convert/adjust_window.h"
 #include "formats/host.h"
 #include "formats/metafile.h"
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/qt_dialogs.h"
 #include "platform/qt_host.h"
+#include "viewers/picture_viewer.h"
 
 #include <QApplication>
 
@@ -30,7 +32,10 @@ int main(int argc, char** argv) {
 
     int result = 0;
     {
+        // The fixed windows, created once in this order and reused until the end.
         TFrmfirst frmfirst;
+        TFrmadjust frmadjust(&frmfirst);
+        TFrmpic frmpic(&frmfirst);
         // Closing the main window ends the program, whatever other window is still open.
         application.setQuitOnLastWindowClosed(false);
         QObject::connect(&frmfirst, &TFrmfirst::closed, &application, &QApplication::quit,

@@ -64,7 +64,7 @@ void BM_Program_LoadStretchEncode(benchmark::State& state) {
     size_t bytes = 0;
     for (auto _ : state) {
         Picture picture;
-        LoadPictureFile(path, picture);
+        if (LoadPictureFile(path, picture) != LoadOutcome::Loaded) state.SkipWithError("rejected");
         Bitmap working;
         working.create(kOutWidth, kOutHeight, 24);
         picture.stretchDraw(working, QRect(0, 0, kOutWidth, kOutHeight));

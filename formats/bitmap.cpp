@@ -46,7 +46,9 @@ bool Bitmap::tryCreate(int width, int height, int bitCount) {
     if (width < 0 || height < 0 || !isValidBitCount(bitCount)) return false;
     const uint64_t stride = strideFor(uint32_t(width), bitCount);
     const uint64_t bytes = stride * uint64_t(height);
-    if (bytes > kMaxBitmapBytes) return false;
+    // A row over the limit is refused even with no rows: its stride would not fit the int the
+    // row arithmetic uses.
+    if (stride > kMaxBitmapBytes || bytes > kMaxBitmapBytes) return false;
     std::unique_ptr<uint8_t[], Free> pixels;
     if (bytes) {
         pixels.reset(static_cast<uint8_t*>(std::calloc(bytes, 1)));
@@ -182,8 +184,14 @@ std::vector<int> sampleIndices(int sourceSize, int targetSize) {
 
 }  // namespace
 
+void RequireDrawableTarget(const Bitmap& target) {
+    if (target.bitCount() != 24 && target.bitCount() != 32)
+        throw PixError(QStringLiteral("Cannot draw into a %1-bit bitmap").arg(target.bitCount()));
+}
+
 void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, int width,
                        int height) {
+    RequireDrawableTarget(target);
     if (source.isEmpty() || width <= 0 || height <= 0 || target.isEmpty()) return;
     const std::vector<int> xs = sampleIndices(source.width(), width);
     const std::vector<int> ys = sampleIndices(source.height(), height);

@@ -29,7 +29,7 @@ public:
     static uint64_t matrixBytes(uint32_t width, uint32_t height, int bitCount);
 
     // Allocates a zeroed matrix. False (and the bitmap left as it was) when the bit count is
-    // invalid, the matrix exceeds kMaxBitmapBytes or memory is short. Width or height 0 gives
+    // invalid, one row or the matrix exceeds kMaxBitmapBytes or memory is short. Width or height 0 gives
     // an empty bitmap and succeeds.
     bool tryCreate(int width, int height, int bitCount);
     // Like tryCreate, but throws PixError("Out of memory") where tryCreate fails.
@@ -78,9 +78,14 @@ private:
     std::vector<QRgb> palette_;
 };
 
+// Every drawing writes whole 24- or 32-bit pixels; throws PixError for a target of another
+// depth instead of overrunning its rows.
+void RequireDrawableTarget(const Bitmap& target);
+
 // Nearest-neighbour stretch by pixel centres: target x takes source
 // floor((2x + 1) * srcW / (2 * dstW)), likewise for y. The result is 24-bit.
 Bitmap StretchBitmap(const Bitmap& source, int targetWidth, int targetHeight);
-// The same, drawn into a rectangle of an existing 24-bit bitmap (clipped to it).
+// The same, drawn into a rectangle of an existing 24- or 32-bit bitmap (clipped to it); another
+// target depth throws.
 void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, int width,
                        int height);

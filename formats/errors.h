@@ -20,7 +20,7 @@ private:
 };
 
 // A user action that ends quietly because the user was already told why. The guard swallows it
-// without a report.
+// without a report. (LoadPictureFile reports a rejected TIFF as LoadOutcome::Rejected instead.)
 class SilentAbort : public std::exception {
 public:
     const char* what() const noexcept override { return "operation aborted"; }

@@ -17,23 +17,42 @@ QByteArray ReadFileBytes(const QString& path) {
 }
 
 void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace) {
+    WriteWholeFile(
+        path,
+        [&bytes, &path](QIODevice& out) {
+            if (out.write(bytes) != bytes.size()) throw PixError(CannotCreateFileText(path));
+        },
+        mayReplace);
+}
+
+void WriteWholeFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent,
+                    bool mayReplace) {
     const auto cannotCreate = [&path] { return PixError(CannotCreateFileText(path)); };
+    // True when the content went out whole; QFile keeps the first failed write as its error.
+    const auto produce = [&writeContent](QFileDevice& file) {
+        try {
+            writeContent(file);
+        } catch (const PixError&) {
+            return false;
+        }
+        return file.error() == QFileDevice::NoError && file.flush();
+    };
     const QFileInfo info(path);
     if (mayReplace && info.exists() && !info.isFile()) {
         // A device: a new file renamed over it would replace the device node itself.
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw cannotCreate();
-        if (file.write(bytes) != bytes.size()) throw cannotCreate();
+        if (!produce(file)) throw cannotCreate();
         file.close();
         if (file.error() != QFileDevice::NoError) throw cannotCreate();
         return;
     }
     if (mayReplace) {
-        // The old file stays whole until the new one is complete.
+        // The old file stays whole until the new one is complete. commit() alone lets a failed
+        // flush of the last bytes pass (a full disk, /dev/full), hence the flush in produce.
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
-        // commit() alone lets a failed flush of the last bytes pass (a full disk, /dev/full).
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
+        if (!produce(file)) {
             file.cancelWriting();
             file.commit();
             throw cannotCreate();
@@ -43,7 +62,7 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplac
     }
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) throw cannotCreate();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!produce(file)) {
         file.close();
         file.remove();  // ours, half written
         throw cannotCreate();

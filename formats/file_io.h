@@ -5,6 +5,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+
+class QIODevice;
 
 // The file's bytes; throws PixError("Cannot open file <path>") when it cannot be opened or read
 // (a folder, a missing file). Never creates anything.
@@ -15,3 +18,8 @@ QByteArray ReadFileBytes(const QString& path);
 // old file whole. Throws PixError("Cannot create file %s") on any failure, leaving no partial
 // file of its own behind.
 void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace);
+// The same for content written as it is made (a large picture need not exist twice in memory):
+// writeContent writes everything to the open file. A PixError it throws, or any failed write,
+// ends in "Cannot create file %s" with the same guarantees.
+void WriteWholeFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent,
+                    bool mayReplace);

@@ -5,7 +5,6 @@
 #include "gif.h"
 #include "picture_formats.h"
 
-#include <QSaveFile>
 
 void TGifBitmap::loadFromFile(const QString& path) {
     const QByteArray bytes = ReadFileBytes(path);
@@ -20,14 +19,7 @@ void TGifBitmap::loadFromFile(const QString& path) {
 }
 
 void TGifBitmap::saveToFile(const QString& path) const {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw PixError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    WriteBmp8Stream(bitmap_, file);
-    if (!file.commit())
-        throw PixError(
-            QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    WriteWholeFile(path, [this](QIODevice& out) { WriteBmp8Stream(bitmap_, out); }, true);
 }
 
 void TGifBitmap::stretchDraw(Bitmap& target, const QRect& rect) const {

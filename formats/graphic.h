@@ -26,7 +26,7 @@ public:
     // Writes the graphic in its own format.
     virtual void saveToFile(const QString& path) const = 0;
 
-    // Stretch-draws into rect of a 24- or 32-bit target, clipped to it: rasters by
+    // Stretch-draws into rect of a 24- or 32-bit target (another depth throws), clipped to it: rasters by
     // nearest-neighbour pixel centres, an icon unscaled at the rectangle's top-left, a metafile
     // replayed into the rectangle.
     virtual void stretchDraw(Bitmap& target, const QRect& rect) const = 0;

@@ -112,7 +112,8 @@ void IconGraphic::loadFromFile(const QString& path) {
 void IconGraphic::saveToFile(const QString& path) const { WriteWholeFile(path, bytes_, true); }
 
 void IconGraphic::stretchDraw(Bitmap& target, const QRect& rect) const {
-    if (image_.isNull() || target.isEmpty() || target.bitCount() < 24) return;
+    RequireDrawableTarget(target);
+    if (image_.isNull() || target.isEmpty()) return;
     const QRect area =
         QRect(rect.topLeft(), image_.size()) & rect & QRect(0, 0, target.width(), target.height());
     if (area.isEmpty()) return;

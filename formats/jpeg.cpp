@@ -298,8 +298,8 @@ Bitmap DecodeJpeg(const QByteArray& data) {
 }
 
 void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect) {
-    if (rect.width() <= 0 || rect.height() <= 0 || target.isEmpty() || target.bitCount() < 24)
-        return;
+    RequireDrawableTarget(target);
+    if (rect.width() <= 0 || rect.height() <= 0 || target.isEmpty()) return;
     Decompressor d;
     startDecoding(d, data);
     const int width = int(d.cinfo.output_width), height = int(d.cinfo.output_height);
@@ -385,6 +385,7 @@ const Bitmap& JpegImage::pixels() const {
 }
 
 void JpegImage::stretchDraw(Bitmap& target, const QRect& rect) const {
+    RequireDrawableTarget(target);
     if (width_ <= 0 || height_ <= 0) return;
     // A picture drawn once (a batch's working copy) never needs its full-size pixels kept; one
     // drawn again (a preview) keeps them.

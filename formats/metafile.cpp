@@ -6,7 +6,6 @@
 #include "metafile_players.h"
 #include "picture_formats.h"
 
-#include <QFile>
 #include <QPainter>
 #include <cstring>
 
@@ -94,10 +93,7 @@ bool MetafileGraphic::isDamaged() const {
 }
 
 void MetafileGraphic::saveToFile(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes_) != bytes_.size() || !file.flush())
-        throw PixError(QStringLiteral("Cannot create file %1").arg(path));
+    WriteWholeFile(path, bytes_, true);
 }
 
 void MetafileGraphic::render(QImage& image, const QRect& rect) const {
@@ -156,7 +152,8 @@ void MetafileGraphic::render(QImage& image, const QRect& rect) const {
 }
 
 void MetafileGraphic::stretchDraw(Bitmap& target, const QRect& rect) const {
-    if (target.isEmpty() || (target.bitCount() != 24 && target.bitCount() != 32)) return;
+    RequireDrawableTarget(target);
+    if (target.isEmpty()) return;
     const QRect visible = rect.intersected(QRect(0, 0, target.width(), target.height()));
     if (visible.isEmpty()) return;
     // Replay onto a 32-bit copy of the covered part: raster operations need 32-bit pixels.

@@ -1,9 +1,10 @@
 // The EMF writer: a header, one STRETCHDIBITS with the picture as a 24-bit bottom-up DIB at
 // (0, 0) at its own size, and EOF, built with libUEMF. libUEMF writes only through a file name
-// it opens itself, so the records go to a temporary file beside the target, which is then
-// renamed onto the target without ever replacing an existing file.
+// it opens itself, so the records go to a scratch file first; the target itself is written
+// through WriteWholeFile like every other output, never replacing an existing file.
 
 #include "errors.h"
+#include "file_io.h"
 #include "metafile.h"
 
 #include <QDir>
@@ -27,9 +28,7 @@ struct HandlesDeleter {
     void operator()(EMFHANDLES* eht) const { emf_htable_free(&eht); }
 };
 
-[[noreturn]] void cannotCreate(const QString& path) {
-    throw PixError(QStringLiteral("Cannot create file %1").arg(path));
-}
+[[noreturn]] void cannotCreate(const QString& path) { throw PixError(CannotCreateFileText(path)); }
 
 // emf_append takes ownership of the record (U_REC_FREE); a null record means libUEMF ran out of
 // memory.
@@ -85,23 +84,32 @@ void recordPicture(const char* fileName, const Bitmap& source, const ScreenMetri
 
 void WriteMetafile(const QString& path, const Bitmap& picture, const ScreenMetrics& screen,
                    const ResultSink& sink) {
-    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
-        sink(AlreadyExistsLine(path));
+    const auto report = [&sink](const QString& line) {
+        if (sink) sink(line);
+    };
+    const auto exists = [&path] { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
+    if (exists()) {
+        report(AlreadyExistsLine(path));
         return;
     }
-    const QString folder = QFileInfo(path).absolutePath();
-    QTemporaryFile temporary(folder + QStringLiteral("/.pixolet-XXXXXX.emf"));
-    if (!QDir(folder).exists() || !temporary.open()) cannotCreate(path);
-    const QString temporaryName = temporary.fileName();
-    temporary.close();
-    recordPicture(QFile::encodeName(temporaryName).constData(), picture, screen, path);
-    // rename never replaces: a file that appeared meanwhile is left alone.
-    if (!QFile::rename(temporaryName, path)) {
-        if (QFileInfo::exists(path)) {
-            sink(AlreadyExistsLine(path));
-            return;
-        }
+    QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/pixolet-XXXXXX.emf"));
+    if (!scratch.open()) cannotCreate(path);
+    const QString scratchName = scratch.fileName();
+    scratch.close();
+    recordPicture(QFile::encodeName(scratchName).constData(), picture, screen, path);
+    QByteArray bytes;
+    try {
+        bytes = ReadFileBytes(scratchName);
+    } catch (const PixError&) {
         cannotCreate(path);
     }
-    sink(CreatedLine(path));
+    try {
+        WriteWholeFile(path, bytes, false);
+    } catch (const PixError&) {
+        // A file that appeared meanwhile is left alone and reported like any existing one.
+        if (!exists()) throw;
+        report(AlreadyExistsLine(path));
+        return;
+    }
+    report(CreatedLine(path));
 }

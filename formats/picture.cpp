@@ -64,11 +64,13 @@ Picture& Picture::operator=(Picture&& other) {
 }
 
 void Picture::draw(Bitmap& target, int x, int y) const {
+    RequireDrawableTarget(target);
     if (graphic_) graphic_->draw(target, x, y);
 }
 
 void Picture::stretchDraw(Bitmap& target, const QRect& rect) const {
-    if (graphic_ && target.bitCount() >= 24) graphic_->stretchDraw(target, rect);
+    RequireDrawableTarget(target);
+    if (graphic_) graphic_->stretchDraw(target, rect);
 }
 
 void Picture::assign(const Picture& other) {
@@ -191,24 +193,28 @@ bool IsSupportedImageFile(const QString& path) {
     return SupportedImageExtensions().contains(AsciiUpperCase(ExtractFileExtension(path)));
 }
 
-void LoadPictureFile(const QString& path, Picture& picture) {
+LoadOutcome LoadPictureFile(const QString& path, Picture& picture) {
     const QString normalised = reduceSeparators(path);
     const QString extension = AsciiUpperCase(ExtractFileExtension(normalised));
+    LoadOutcome outcome = LoadOutcome::Loaded;
     if (extension == QLatin1String(".GIF")) {
         TGifFile gif;
         ReadGifFile(normalised, gif);
         picture.assign(FirstImageBitmap(gif));
     } else if (extension == QLatin1String(".TIF")) {
-        Bitmap& bitmap = picture.bitmap();
-        const bool decoded = ReadTiffIntoBitmap(normalised, bitmap);
-        picture.changed();
-        // Nothing decoded and the reader has said why: end the user action without a second
-        // report, so a pick keeps its selection and a batch skips the file.
-        if (!decoded) throw SilentAbort();
+        // Read aside, so a file that cannot be opened or holds nothing readable leaves the
+        // picture as it was.
+        Bitmap bitmap;
+        if (ReadTiffIntoBitmap(normalised, bitmap)) {
+            picture.assign(std::move(bitmap));
+        } else {
+            outcome = LoadOutcome::Rejected;
+        }
     } else {
         picture.loadFromFile(normalised);
     }
     formatHost().processMessages();
+    return outcome;
 }
 
 void InitPictureFormats() {

@@ -83,9 +83,20 @@ Bitmap StretchPicturePart(const Picture& source, int w, int h, const QRect& part
 const QStringList& SupportedImageExtensions();
 bool IsSupportedImageFile(const QString& path);
 
+// What LoadPictureFile did when it did not throw.
+enum class LoadOutcome {
+    Loaded,    // the picture holds the file's image and its observers were told
+    Rejected,  // a TIFF the reader refused: it has shown its own message and decoded nothing;
+               // the picture is unchanged. No error report should follow: the batch skips the
+               // file, the folder viewer shows its name without a picture, a pick keeps the
+               // previous selection.
+};
+
 // Loads any supported file into the picture: GIF through the GIF decoder, TIFF through the TIFF
-// reader, the rest by extension. Errors go to the caller.
-void LoadPictureFile(const QString& path, Picture& picture);
+// reader, the rest by extension. Every other failure (an unknown extension, a file that cannot
+// be opened, a damaged GIF, BMP, ICO, JPEG or metafile) throws PixError with its text and leaves
+// the picture's previous graphic in place.
+[[nodiscard]] LoadOutcome LoadPictureFile(const QString& path, Picture& picture);
 
 // The start-up registrations of the picture formats, in their fixed order.
 void InitPictureFormats();

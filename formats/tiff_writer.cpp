@@ -1,10 +1,8 @@
 #include "tiff_writer.h"
 
 #include "errors.h"
+#include "file_io.h"
 
-#include <QFile>
-#include <QSaveFile>
-#include <QFileInfo>
 #include <QIODevice>
 #include <cstring>
 #include <vector>
@@ -230,35 +228,5 @@ void WriteTiffToStream(const Bitmap& bitmap, QIODevice& device) {
 }
 
 void SaveBitmapAsTiff(const Bitmap& bitmap, const QString& path) {
-    const auto cannotCreate = [&path] {
-        return PixError(QStringLiteral("Cannot create file %1").arg(path));
-    };
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        // A device or the like: written in place, every row straight to the system.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-            throw cannotCreate();
-        try {
-            WriteTiffToStream(bitmap, file);
-        } catch (const PixError&) {
-            throw cannotCreate();
-        }
-        file.close();
-        if (file.error() != QFileDevice::NoError) throw cannotCreate();
-        return;
-    }
-    // Through a new file beside the target: a failed write (a full disk) leaves the file it
-    // would have replaced whole, and no half-written picture that would pass for a good one.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
-    try {
-        WriteTiffToStream(bitmap, file);
-        if (!file.flush()) throw cannotCreate();
-    } catch (const PixError&) {
-        file.cancelWriting();
-        file.commit();
-        throw cannotCreate();
-    }
-    if (!file.commit()) throw cannotCreate();
+    WriteWholeFile(path, [&bitmap](QIODevice& out) { WriteTiffToStream(bitmap, out); }, true);
 }

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = WriteFuzzInput(data, size, ExtensionFor(data, size));
     RunQuietly([&] {
         Picture picture;
-        LoadPictureFile(path, picture);
+        if (LoadPictureFile(path, picture) == LoadOutcome::Rejected) return;
         Bitmap target;
         target.create(40, 30, 24);
         picture.stretchDraw(target, QRect(0, 0, 40, 30));

@@ -1,5 +1,6 @@
 // pixolet-probe: runs the program's codecs on files, for developers and the tests.
-//   decode FILE OUT.ppm            load FILE as the program does, write its pixels as PPM
+//   decode FILE [OUT.ppm]          load FILE as the program does and decode every pixel; with
+//                                  OUT, write them as a binary PPM
 //   encode jpeg Q|bmp|tiff IN OUT  load IN (a .ppm is read raw) and write it with our writers
 //   encode emf IN OUT              the same through the metafile writer (a 1920 x 1080 pixel,
 //                                  508 x 286 mm screen as the reference device)
@@ -17,11 +18,14 @@
 #include "formats/picture.h"
 #include "formats/tiff_writer.h"
 
-#include <QFile>
 #include <QGuiApplication>
+#include <QIODevice>
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cctype>
 #include <cstring>
+#include <vector>
 
 
 namespace {
@@ -39,32 +43,85 @@ public:
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: pixolet-probe decode FILE OUT.ppm\n"
+                 "usage: pixolet-probe decode FILE [OUT.ppm]\n"
                  "       pixolet-probe encode jpeg Q|bmp|tiff IN OUT\n"
                  "       pixolet-probe encode emf IN OUT\n");
     return 2;
 }
 
-void writePpm(const Bitmap& source, const QString& path) {
-    const Bitmap rgb = source.toRgb24();
-    QByteArray out = QByteArray("P6\n") + QByteArray::number(rgb.width()) + ' ' +
-                     QByteArray::number(rgb.height()) + "\n255\n";
-    for (int y = 0; y < rgb.height(); ++y) {
-        const uint8_t* row = rgb.scanLine(y);
-        for (int x = 0; x < rgb.width(); ++x) {
-            out.append(char(row[3 * x + 2]));
-            out.append(char(row[3 * x + 1]));
-            out.append(char(row[3 * x]));
+// One row of any depth as R, G, B bytes.
+void rgbRow(const Bitmap& bitmap, int y, const std::array<QRgb, 256>& colours, uint8_t* out) {
+    const uint8_t* row = bitmap.scanLine(y);
+    const int width = bitmap.width();
+    switch (bitmap.bitCount()) {
+        case 24:
+        case 32: {
+            const int step = bitmap.bitCount() / 8;
+            for (int x = 0; x < width; ++x, row += step, out += 3) {
+                out[0] = row[2];
+                out[1] = row[1];
+                out[2] = row[0];
+            }
+            return;
         }
+        case 8:
+            for (int x = 0; x < width; ++x, out += 3) {
+                const QRgb c = colours[row[x]];
+                out[0] = uint8_t(qRed(c));
+                out[1] = uint8_t(qGreen(c));
+                out[2] = uint8_t(qBlue(c));
+            }
+            return;
+        default:
+            for (int x = 0; x < width; ++x, out += 3) {
+                const QRgb c = bitmap.pixelColor(x, y);
+                out[0] = uint8_t(qRed(c));
+                out[1] = uint8_t(qGreen(c));
+                out[2] = uint8_t(qBlue(c));
+            }
     }
-    WriteWholeFile(path, out, true);
+}
+
+// A binary PPM straight from the bitmap's rows, a block of rows per write: no full-size copy.
+void writePpm(const Bitmap& bitmap, const QString& path) {
+    std::array<QRgb, 256> colours{};
+    const std::vector<QRgb>& palette = bitmap.palette();
+    std::copy_n(palette.begin(), std::min(palette.size(), colours.size()), colours.begin());
+    WriteWholeFile(
+        path,
+        [&](QIODevice& out) {
+            const QByteArray header = QByteArray("P6\n") + QByteArray::number(bitmap.width()) + ' ' +
+                                      QByteArray::number(bitmap.height()) + "\n255\n";
+            if (out.write(header) != header.size()) throw PixError(CannotCreateFileText(path));
+            const size_t rowBytes = size_t(bitmap.width()) * 3;
+            const int rowsPerBlock = int(std::max<size_t>(1, (size_t(1) << 20) / std::max<size_t>(rowBytes, 1)));
+            std::vector<uint8_t> block(rowBytes * size_t(rowsPerBlock));
+            for (int y = 0; y < bitmap.height(); y += rowsPerBlock) {
+                const int rows = std::min(rowsPerBlock, bitmap.height() - y);
+                for (int i = 0; i < rows; ++i) rgbRow(bitmap, y + i, colours, block.data() + size_t(i) * rowBytes);
+                const qint64 bytes = qint64(rowBytes) * rows;
+                if (out.write(reinterpret_cast<const char*>(block.data()), bytes) != bytes)
+                    throw PixError(CannotCreateFileText(path));
+            }
+        },
+        true);
+}
+
+// The picture's decoded pixels without a copy where the graphic keeps them (a GIF or BMP
+// bitmap, a JPEG's decoded pixels); other kinds are rendered once into keep.
+const Bitmap& decodedPixels(const Picture& picture, Bitmap& keep) {
+    const Graphic* graphic = picture.graphic();
+    if (graphic->kind() == GraphicKind::Bitmap)
+        return static_cast<const BitmapGraphic*>(graphic)->bitmap();
+    if (graphic->kind() == GraphicKind::Jpeg)
+        return static_cast<const JpegImage*>(graphic)->decodedBitmap();
+    keep = graphic->toBitmap();
+    return keep;
 }
 
 // A binary PPM with maxval 255, the form cjpeg and djpeg exchange.
 Bitmap readPpm(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) throw PixError(QStringLiteral("Cannot open file %1").arg(path));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = ReadFileBytes(path);
     qsizetype pos = 0;
     auto token = [&]() -> QByteArray {
         while (pos < bytes.size()) {
@@ -100,22 +157,28 @@ Bitmap readPpm(const QString& path) {
     return out;
 }
 
+// A file the TIFF reader refused; its messages are on stderr already.
+struct RejectedInput {};
+
 Picture loadInput(const QString& path) {
     Picture picture;
     if (path.endsWith(QLatin1String(".ppm"), Qt::CaseInsensitive)) {
         picture.assign(readPpm(path));
     } else {
-        LoadPictureFile(path, picture);
+        // A rejected TIFF has already shown why.
+        if (LoadPictureFile(path, picture) == LoadOutcome::Rejected) throw RejectedInput();
     }
     return picture;
 }
 
 int run(const QStringList& args) {
-    if (args.size() == 3 && args[0] == QLatin1String("decode")) {
+    if ((args.size() == 2 || args.size() == 3) && args[0] == QLatin1String("decode")) {
         Picture picture;
-        LoadPictureFile(args[1], picture);
+        if (LoadPictureFile(args[1], picture) == LoadOutcome::Rejected) return 1;
         if (picture.isEmpty()) throw PixError(QStringLiteral("No picture came out"));
-        writePpm(picture.graphic()->toBitmap(), args[2]);
+        Bitmap rendered;
+        const Bitmap& pixels = decodedPixels(picture, rendered);
+        if (args.size() == 3) writePpm(pixels, args[2]);
         return 0;
     }
     if (args.size() == 5 && args[0] == QLatin1String("encode") && args[1] == QLatin1String("jpeg")) {
@@ -166,8 +229,7 @@ int main(int argc, char** argv) {
         return run(args);
     } catch (const PixError& e) {
         std::fprintf(stderr, "%s\n", e.text().toLocal8Bit().constData());
-    } catch (const SilentAbort&) {
-        // The reader has shown its messages already.
+    } catch (const RejectedInput&) {
     } catch (const std::exception& e) {
         std::fprintf(stderr, "%s\n", e.what());
     }

@@ -6,6 +6,8 @@
 #include "app/settings_file.h"
 #include "formats/bmp.h"
 #include "formats/errors.h"
+#include "formats/gif_bitmap.h"
+#include "formats/ico.h"
 #include "formats/jpeg.h"
 #include "formats/jpeg_writer.h"
 #include "formats/metafile.h"
@@ -15,7 +17,9 @@
 #include "support/corpus.h"
 #include "support/recording_host.h"
 
+#include <QBuffer>
 #include <QCoreApplication>
+#include <QImageWriter>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -55,6 +59,46 @@ const Bitmap& Picture200() {
     return bitmap;
 }
 
+// Graphics that write themselves in their own format (a picture's save).
+const MetafileGraphic& LoadedMetafile() {
+    static const MetafileGraphic graphic = [] {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("source.emf");
+        WriteMetafile(path, Picture200(), ScreenMetrics{}, ResultSink{});
+        MetafileGraphic g{ScreenMetrics{}};
+        g.loadFromFile(path);
+        return g;
+    }();
+    return graphic;
+}
+
+const IconGraphic& LoadedIcon() {
+    static const IconGraphic graphic = [] {
+        QImage image(128, 128, QImage::Format_ARGB32);
+        for (int y = 0; y < 128; ++y)
+            for (int x = 0; x < 128; ++x) image.setPixel(x, y, qRgba(x * 2, y * 2, x ^ y, 200 + (x & 7)));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("source.ico");
+        QImageWriter writer(path, "ico");
+        EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+        IconGraphic g;
+        g.loadFromFile(path);
+        return g;
+    }();
+    return graphic;
+}
+
+TGifBitmap GifBitmap() {
+    Bitmap bitmap;
+    bitmap.create(400, 400, 8);
+    std::vector<QRgb> palette;
+    for (int i = 0; i < 256; ++i) palette.push_back(qRgb(i, 255 - i, i / 2));
+    bitmap.setPalette(palette);
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 400; ++x) bitmap.scanLine(y)[x] = uint8_t(x * 3 + y);
+    return TGifBitmap(std::move(bitmap));
+}
+
 std::vector<Writer> AllWriters() {
     return {
         {"JPEG", ".jpg", false,
@@ -70,6 +114,18 @@ std::vector<Writer> AllWriters() {
         {"EMF", ".emf", false,
          [](const QString& path, const ResultSink& sink) {
              WriteMetafile(path, Picture200(), ScreenMetrics{}, sink);
+         }},
+        {"EMF graphic", ".emf", true,
+         [](const QString& path, const ResultSink&) { LoadedMetafile().saveToFile(path); }},
+        {"GIF bitmap", ".bmp", true,
+         [](const QString& path, const ResultSink&) { GifBitmap().saveToFile(path); }},
+        {"icon", ".ico", true,
+         [](const QString& path, const ResultSink&) { LoadedIcon().saveToFile(path); }},
+        {"JPEG image", ".jpg", true,
+         [](const QString& path, const ResultSink&) {
+             JpegImage jpeg;
+             jpeg.assignBitmap(Picture200());
+             jpeg.saveToFile(path);
          }},
         {"settings", ".ini", true,
          [](const QString& path, const ResultSink&) {
@@ -172,6 +228,9 @@ TEST(WriteFaults, WindowSizeThroughTheSettingsFile) {
 // folders through PIXOLET_FAULT_MOUNTS; without it they are not inside such a namespace.
 const char* const kMountsVariable = "PIXOLET_FAULT_MOUNTS";
 
+// One file name per writer: several writers share an extension.
+QString FileStem(const Writer& writer) { return QString(writer.name).replace(' ', '_'); }
+
 // Made by the shell before the folders are sealed: one existing file per writer.
 QByteArray ExistingContents(const Writer& writer) {
     return writer.extension == ".ini" ? QByteArray("[Frmfirst]\nW=1\n")
@@ -189,7 +248,7 @@ TEST(WriteFaults, ReadOnlyAndFullFileSystems) {
     ASSERT_TRUE(QDir(dir.path()).mkpath("ro") && QDir(dir.path()).mkpath("full"));
     QStringList setup;
     for (const Writer& writer : AllWriters()) {
-        const QString name = "existing" + writer.extension;
+        const QString name = "existing_" + FileStem(writer) + writer.extension;
         const QString text = QString::fromLatin1(ExistingContents(writer)).replace("\n", "\\n");
         setup << QStringLiteral("printf '%1' > \"$root/ro/%2\"").arg(text, name)
               << QStringLiteral("printf '%1' > \"$root/full/%2\"").arg(text, name);
@@ -224,9 +283,9 @@ TEST(MountedFolder, ReadOnly) {
     const QStringList before = Entries(folder);
     for (const Writer& writer : AllWriters()) {
         SCOPED_TRACE(writer.name.toStdString());
-        const QString fresh = folder + "/new" + writer.extension;
+        const QString fresh = folder + "/new_" + FileStem(writer) + writer.extension;
         EXPECT_EQ(Attempt(writer, fresh).error, writer.errorFor(fresh));
-        const QString existing = folder + "/existing" + writer.extension;
+        const QString existing = folder + "/existing_" + FileStem(writer) + writer.extension;
         const Outcome outcome = Attempt(writer, existing);
         if (writer.replaces) {
             EXPECT_EQ(outcome.error, writer.errorFor(existing));
@@ -248,10 +307,10 @@ TEST(MountedFolder, Full) {
         SCOPED_TRACE(writer.name.toStdString());
         // No half file under the new name: it would pass for a picture and a batch would skip
         // the name later as existing.
-        const QString fresh = folder + "/new" + writer.extension;
+        const QString fresh = folder + "/new_" + FileStem(writer) + writer.extension;
         EXPECT_EQ(Attempt(writer, fresh).error, writer.errorFor(fresh));
         // The replacing writers keep the old file whole when the new one cannot be written.
-        const QString existing = folder + "/existing" + writer.extension;
+        const QString existing = folder + "/existing_" + FileStem(writer) + writer.extension;
         const Outcome outcome = Attempt(writer, existing);
         if (writer.replaces) {
             EXPECT_EQ(outcome.error, writer.errorFor(existing));

@@ -49,7 +49,13 @@ inline LoadingOutcome LoadAndClassify(const QString& path, bool drawThumbnail = 
     RecordingHost host;
     Picture picture;
     try {
-        LoadPictureFile(path, picture);
+        if (LoadPictureFile(path, picture) == LoadOutcome::Rejected) {
+            // Only the TIFF reader rejects a file, and only after it has said why.
+            if (host.messages.isEmpty()) outcome.undocumented = QStringLiteral("rejected, nothing shown");
+            if (!picture.isEmpty()) outcome.undocumented = QStringLiteral("rejected, yet a picture came out");
+            outcome.messages = host.messages;
+            return outcome;
+        }
         if (drawThumbnail) {
             Bitmap thumbnail;
             thumbnail.create(40, 30, 24);
@@ -59,9 +65,6 @@ inline LoadingOutcome LoadAndClassify(const QString& path, bool drawThumbnail = 
     } catch (const PixError& e) {
         outcome.error = e.text();
         if (!IsDocumentedLoadingText(e.text())) outcome.undocumented = e.text();
-    } catch (const SilentAbort&) {
-        // Only the TIFF reader ends a load silently, and only after it has said why.
-        if (host.messages.isEmpty()) outcome.undocumented = QStringLiteral("silent abort, nothing shown");
     } catch (const std::exception& e) {
         outcome.undocumented = QStringLiteral("foreign exception: ") + QString::fromUtf8(e.what());
     }

@@ -2,6 +2,7 @@
 #include "formats/byte_reader.h"
 #include "formats/errors.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 
 namespace {
@@ -37,6 +38,13 @@ TEST(BitmapLayout, RefusesMatricesOverTheLimitWithoutAllocating) {
     EXPECT_THROW(b.create(40000, 40000, 32), PixError);
     EXPECT_TRUE(b.tryCreate(0, 10, 24));
     EXPECT_TRUE(b.isEmpty());
+    // No rows, but a row too wide for the stride arithmetic.
+    EXPECT_FALSE(b.tryCreate(INT_MAX, 0, 32));
+    EXPECT_FALSE(b.tryCreate(300000000, 0, 32));
+    EXPECT_EQ(b.width(), 0);
+    EXPECT_GE(b.stride(), 0);
+    ASSERT_TRUE(b.tryCreate(3000, 0, 32));
+    EXPECT_EQ(b.stride(), 12000);
 }
 
 TEST(BitmapLayout, CopiesNeverSharePixels) {

@@ -109,7 +109,7 @@ TEST(Icon, DrawsUnscaledAtTheCornerOverWhatIsThere) {
     f.write(smallIcon());
     f.close();
     Picture picture;
-    LoadPictureFile(path, picture);
+    ASSERT_EQ(LoadPictureFile(path, picture), LoadOutcome::Loaded);
     ASSERT_EQ(picture.graphic()->kind(), GraphicKind::Icon);
     Bitmap target;
     target.create(6, 5, 24);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 extern "C" {
@@ -163,6 +164,14 @@ TEST(MetafileWrite, NeverReplacesAFileAndReportsFailures) {
         EXPECT_EQ(e.text(), "Cannot create file " + nowhere);
     }
     EXPECT_TRUE(out.lines.isEmpty());
+
+    // A caller without a results list passes no sink: the file is written or left alone all
+    // the same.
+    const QString fresh = dir.filePath("fresh.emf");
+    WriteMetafile(fresh, patterned(4, 4), ScreenMetrics(), ResultSink());
+    EXPECT_TRUE(QFileInfo(fresh).isFile());
+    WriteMetafile(path, patterned(4, 4), ScreenMetrics(), ResultSink());
+    EXPECT_EQ(readAll(path), QByteArray("keep me"));
 }
 
 TEST(MetafileWrite, EmptyPictureGivesAValidEmptyMetafile) {

@@ -5,6 +5,7 @@
 #include "formats/jpeg.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
+#include "formats/tiff_writer.h"
 #include "support/recording_host.h"
 #include "support/corpus.h"
 
@@ -29,7 +30,7 @@ Bitmap solid(int w, int h, QRgb colour) {
 
 QString loadFailure(const QString& path, Picture& picture) {
     try {
-        LoadPictureFile(path, picture);
+        (void)LoadPictureFile(path, picture);
     } catch (const PixError& e) {
         return e.text();
     }
@@ -89,10 +90,10 @@ TEST_F(PictureTest, SupportedExtensionsAreTheSixAnyCase) {
 TEST_F(PictureTest, RoutesByExtensionThroughTheRegistry) {
     const QByteArray jpeg = EncodeJpeg(solid(8, 6, qRgb(10, 200, 30)), 90);
     Picture p;
-    LoadPictureFile(write("a.jpeg", jpeg), p);  // through the registry, though not a supported one
+    ASSERT_EQ(LoadPictureFile(write("a.jpeg", jpeg), p), LoadOutcome::Loaded);  // through the registry, though not a supported one
     ASSERT_FALSE(p.isEmpty());
     EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
-    LoadPictureFile(write("b.JpG", jpeg), p);
+    ASSERT_EQ(LoadPictureFile(write("b.JpG", jpeg), p), LoadOutcome::Loaded);
     EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
 
     write("a.tiff", "II*\0");
@@ -111,10 +112,10 @@ TEST_F(PictureTest, ReducesRunsOfSeparatorsBeforeLoading) {
     Picture p;
     const Bitmap b = solid(3, 2, qRgb(1, 2, 3));
     write("a.bmp", EncodeBmp(b));
-    LoadPictureFile(folder + "/a.bmp", p);
+    ASSERT_EQ(LoadPictureFile(folder + "/a.bmp", p), LoadOutcome::Loaded);
     EXPECT_TRUE(p.graphic()->toBitmap() == b);
     p.clear();
-    LoadPictureFile(QString(folder).replace("/", "///") + "a.bmp", p);
+    ASSERT_EQ(LoadPictureFile(QString(folder).replace("/", "///") + "a.bmp", p), LoadOutcome::Loaded);
     EXPECT_EQ(p.width(), 3);
     // The message names the reduced path.
     EXPECT_EQ(loadFailure(folder + "//gone.bmp", p), "Cannot open file " + folder + "gone.bmp");
@@ -124,7 +125,7 @@ TEST_F(PictureTest, FailingLoadKeepsThePreviousGraphicAndTellsNoObserver) {
     Picture p;
     int changes = 0;
     p.addObserver([&changes] { ++changes; });
-    LoadPictureFile(write("good.bmp", EncodeBmp(solid(5, 4, qRgb(9, 9, 9)))), p);
+    ASSERT_EQ(LoadPictureFile(write("good.bmp", EncodeBmp(solid(5, 4, qRgb(9, 9, 9)))), p), LoadOutcome::Loaded);
     EXPECT_EQ(changes, 1);
     EXPECT_EQ(host.processCount, 1);  // step 6: pending messages run once per load
     const QByteArray truncated = EncodeJpeg(solid(8, 8, qRgb(0, 0, 0)), 50).left(20);
@@ -216,7 +217,7 @@ TEST_F(PictureTest, DrawsAndSavesInTheGraphicsOwnFormat) {
     p.saveToFile(folder + "saved.bmp");
     EXPECT_EQ(ReadFileBytes(folder + "saved.bmp"), EncodeBmp(p.graphic()->toBitmap()));
     const QByteArray jpeg = EncodeJpeg(solid(4, 4, qRgb(1, 1, 1)), 80);
-    LoadPictureFile(write("in.jpg", jpeg), p);
+    ASSERT_EQ(LoadPictureFile(write("in.jpg", jpeg), p), LoadOutcome::Loaded);
     p.saveToFile(folder + "saved.jpg");
     EXPECT_EQ(ReadFileBytes(folder + "saved.jpg"), jpeg);  // the file's own bytes, not re-encoded
 }
@@ -228,7 +229,7 @@ TEST_F(PictureTest, GifFilesGoToTheGifDecoderInAnyCase) {
     const QByteArray bytes = ReadFileBytes(gifs.first());
     for (const char* name : {"a.gif", "a.GIF", "a.Gif"}) {
         Picture p;
-        LoadPictureFile(write(name, bytes), p);
+        ASSERT_EQ(LoadPictureFile(write(name, bytes), p), LoadOutcome::Loaded);
         ASSERT_FALSE(p.isEmpty());
         EXPECT_EQ(p.graphic()->kind(), GraphicKind::Bitmap) << name;
     }
@@ -238,9 +239,32 @@ TEST_F(PictureTest, TifFilesGoToTheTiffReaderAndAnEmptyResultEndsQuietly) {
     Picture p;
     p.assign(solid(2, 2, qRgb(1, 1, 1)));
     write("a.tif", "this is not a tiff file");
-    EXPECT_THROW(LoadPictureFile(folder + "a.tif", p), SilentAbort);
+    EXPECT_EQ(LoadPictureFile(folder + "a.tif", p), LoadOutcome::Rejected);
     EXPECT_FALSE(host.messages.isEmpty());  // the reader said why itself
     EXPECT_EQ(p.graphic()->kind(), GraphicKind::Bitmap);
+}
+
+TEST_F(PictureTest, RejectedOrMissingTifLeavesThePictureAsItWas) {
+    const QByteArray jpeg = EncodeJpeg(solid(6, 5, qRgb(200, 10, 10)), 90);
+    Picture p;
+    ASSERT_EQ(LoadPictureFile(write("held.jpg", jpeg), p), LoadOutcome::Loaded);
+    int changes = 0;
+    p.addObserver([&changes] { ++changes; });
+
+    write("bad.tif", "II*\0 this is not a tiff file");
+    EXPECT_EQ(LoadPictureFile(folder + "bad.tif", p), LoadOutcome::Rejected);
+    ASSERT_FALSE(p.isEmpty());
+    EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(loadFailure(folder + "missing.tif", p), "Cannot open file " + folder + "missing.tif");
+    EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
+    EXPECT_EQ(changes, 0);
+
+    SaveBitmapAsTiff(solid(3, 2, qRgb(5, 6, 7)), folder + "good.tif");
+    EXPECT_EQ(LoadPictureFile(folder + "good.tif", p), LoadOutcome::Loaded);
+    EXPECT_EQ(p.graphic()->kind(), GraphicKind::Bitmap);
+    EXPECT_EQ(p.graphic()->toBitmap().pixelColor(2, 1), qRgb(5, 6, 7));
+    EXPECT_EQ(changes, 1);
 }
 
 }  // namespace

@@ -30,7 +30,12 @@ void sweep(const QString& folder, const QStringList& suffixes, bool anyDecoderMe
         SCOPED_TRACE(file.toStdString());
         Picture picture;
         try {
-            LoadPictureFile(file, picture);
+            if (LoadPictureFile(file, picture) == LoadOutcome::Rejected) {
+                // The reader has said why and left the picture as it was.
+                EXPECT_FALSE(host.messages.isEmpty());
+                EXPECT_TRUE(picture.isEmpty());
+                continue;
+            }
             ASSERT_FALSE(picture.isEmpty());
             // JPEG pixels wait for their first use: use them.
             const Bitmap b = picture.graphic()->toBitmap();
@@ -40,8 +45,6 @@ void sweep(const QString& folder, const QStringList& suffixes, bool anyDecoderMe
             // The GIF and TIFF decoders have messages of their own, checked by their tests.
             EXPECT_TRUE(anyDecoderMessage || isLoaderMessage(e.text())) << e.text().toStdString();
             EXPECT_FALSE(e.text().isEmpty());
-        } catch (const SilentAbort&) {
-            EXPECT_FALSE(host.messages.isEmpty());
         }
     }
     EXPECT_GT(loaded, 0);

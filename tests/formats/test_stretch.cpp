@@ -209,3 +209,29 @@ TEST(StretchPicturePart, IconAndMetafileMatchTheWhole) {
     expectPartsMatchTheWhole(metafilePicture(), 97, 53, "metafile");
     expectPartsMatchTheWhole(metafilePicture(), 31, 17, "metafile shrunk");
 }
+
+// A target of 1, 4 or 8 bits would be written 3 bytes a pixel while its rows are narrower: every
+// drawing entry refuses it before touching a byte.
+TEST(StretchTarget, BelowTwentyFourBitsIsRefusedUntouched) {
+    const Bitmap source = pattern(16, 4, 24);
+    Picture raster, jpeg = jpegPicture(source), icon = iconPicture(), emf = metafilePicture();
+    raster.assign(source);
+    for (int depth : {1, 4, 8}) {
+        Bitmap target;
+        target.create(8, 2, depth);
+        const QByteArray before(reinterpret_cast<const char*>(target.bits()), int(target.byteCount()));
+        const QRect rect(0, 0, 8, 2);
+        EXPECT_THROW(StretchBitmapInto(source, target, 0, 0, 8, 2), PixError) << depth;
+        EXPECT_THROW(DecodeJpegStretched(static_cast<const JpegImage*>(jpeg.graphic())->data(), target, rect),
+                     PixError);
+        for (const Picture* p : {&raster, &jpeg, &icon, &emf}) {
+            EXPECT_THROW(p->stretchDraw(target, rect), PixError) << depth;
+            EXPECT_THROW(p->draw(target, 0, 0), PixError) << depth;
+        }
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(target.bits()), int(target.byteCount())), before);
+    }
+    Bitmap wide;
+    wide.create(8, 2, 32);
+    StretchBitmapInto(source, wide, 0, 0, 8, 2);
+    EXPECT_EQ(wide.pixelColor(7, 1), source.pixelColor(15, 3));
+}
