@@ -8,6 +8,7 @@
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "support/scripted_dialogs.h"
 #include "platform/window_kit.h"
 
 #include <QColor>
