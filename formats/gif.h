@@ -1,5 +1,6 @@
 #pragma once
-// The GIF decoder: reads a whole GIF file, 87a or 89a, into a TGifFile (header, screen
+// The GIF decoder (gif_model.cpp: the data model; gif_stream.cpp: reading the file;
+// gif_lzw.cpp: the LZW decoder; gif_convert.cpp: the 8-bit BMP stream): reads a whole GIF file, 87a or 89a, into a TGifFile (header, screen
 // descriptor, colour tables, every extension block, every image with its decoded pixels), and
 // hands the first image on as an 8-bit palette Bitmap through the 8-bit BMP byte layout of
 // GifImageToBmpStream.
