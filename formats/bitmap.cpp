@@ -29,7 +29,7 @@ Bitmap::Bitmap(const Bitmap& other)
     const uint64_t n = other.byteCount();
     if (other.pixels_ && n) {
         pixels_.reset(static_cast<uint8_t*>(std::malloc(n)));
-        if (!pixels_) throw PixError(QStringLiteral("Out of memory"));
+        if (!pixels_) throw PixError(OutOfMemoryText());
         std::memcpy(pixels_.get(), other.pixels_.get(), n);
     }
 }
@@ -62,7 +62,7 @@ bool Bitmap::tryCreate(int width, int height, int bitCount) {
 }
 
 void Bitmap::create(int width, int height, int bitCount) {
-    if (!tryCreate(width, height, bitCount)) throw PixError(QStringLiteral("Out of memory"));
+    if (!tryCreate(width, height, bitCount)) throw PixError(OutOfMemoryText());
 }
 
 void Bitmap::clear() { *this = Bitmap(); }

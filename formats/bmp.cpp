@@ -2,9 +2,8 @@
 
 #include "byte_reader.h"
 #include "errors.h"
-#include "file_bytes.h"
+#include "file_io.h"
 #include "host.h"
-#include "picture.h"
 
 #include <algorithm>
 #include <cstring>
@@ -247,10 +246,6 @@ void putU32(QByteArray& out, uint32_t v) {
 }
 
 }  // namespace
-
-QString ImageTooLargeText(uint64_t width, uint64_t height) {
-    return QStringLiteral("Image is too large to load (%1 x %2 pixels)").arg(width).arg(height);
-}
 
 Bitmap DecodeBmp(const QByteArray& bytes) {
     ByteReader r(reinterpret_cast<const uint8_t*>(bytes.constData()), size_t(bytes.size()));

@@ -1,8 +1,10 @@
 #pragma once
-// The program's error type. Decoders and plain functions throw it with the exact text the user
-// is to read; the event-handler guard (platform/error_report.h) shows it.
+// The program's error type and every error text more than one place throws. Decoders and plain
+// functions throw PixError with the exact text the user is to read; the event-handler guard
+// (platform/error_report.h) shows it. Bottom layer: includes nothing of formats/.
 
 #include <QString>
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -17,9 +19,20 @@ private:
     std::string utf8_;
 };
 
-// A user action that ends quietly because the user was already told why (the TIFF reader shows
-// its own messages). The guard swallows it without a report.
+// A user action that ends quietly because the user was already told why. The guard swallows it
+// without a report.
 class SilentAbort : public std::exception {
 public:
     const char* what() const noexcept override { return "operation aborted"; }
 };
+
+// "Range check error": a value outside its allowed range (a quality of 0, a negative size).
+QString RangeCheckErrorText();
+// "Out of memory".
+QString OutOfMemoryText();
+// "Cannot open file %s": a file that cannot be opened or read.
+QString CannotOpenFileText(const QString& path);
+// "Cannot create file %s": every writer's one failure text, the path in native separators.
+QString CannotCreateFileText(const QString& path);
+// A decoded image would need more memory than any decoder allocates.
+QString ImageTooLargeText(uint64_t width, uint64_t height);

@@ -1,7 +1,7 @@
 #include "gif_bitmap.h"
 
 #include "errors.h"
-#include "file_bytes.h"
+#include "file_io.h"
 #include "gif.h"
 #include "picture_formats.h"
 

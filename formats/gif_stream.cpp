@@ -2,7 +2,7 @@
 // data sub-blocks, each image decoded as soon as its data is read.
 #include "gif.h"
 
-#include "file_bytes.h"
+#include "file_io.h"
 #include "host.h"
 
 #include <algorithm>

@@ -3,8 +3,7 @@
 #include "bitmap.h"
 #include "byte_reader.h"
 #include "errors.h"
-#include "file_bytes.h"
-#include "picture.h"
+#include "file_io.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -1,13 +1,10 @@
 #include "jpeg.h"
 
 #include "errors.h"
-#include "file_bytes.h"
-#include "host.h"
+#include "file_io.h"
 #include "jpeg_shim.h"
-#include "picture.h"
 #include "picture_formats.h"
 
-#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -416,31 +413,7 @@ void JpegImage::saveToFile(const QString& path) const {
     WriteWholeFile(path, data_.isEmpty() ? EncodeJpeg(pixels(), quality_) : data_, true);
 }
 
-// ---- the writer and the module ---------------------------------------------------------------
-
-void WriteJpegFile(const QString& target, const Picture& source, int quality,
-                   const ResultSink& results, Picture* imagejpeg) {
-    if (quality < 1 || quality > 100) throw PixError(QStringLiteral("Range check error"));
-    // A picture of width or height 0 has nothing libjpeg could encode.
-    if (source.width() <= 0 || source.height() <= 0) {
-        formatHost().showMessage(
-            QStringLiteral("The picture is empty: nothing was written to %1").arg(target));
-        return;
-    }
-    auto jpeg = std::make_unique<JpegImage>();
-    jpeg->assignBitmap(source.graphic()->toBitmap());
-    jpeg->setQuality(quality);
-    jpeg->compress();
-    const QByteArray data = jpeg->data();
-    if (imagejpeg) imagejpeg->setGraphic(std::move(jpeg));
-
-    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
-        if (results) results(AlreadyExistsLine(target));
-        return;
-    }
-    WriteWholeFile(target, data, false);
-    if (results) results(CreatedLine(target));
-}
+// ---- the module ------------------------------------------------------------------------------
 
 void InitJpegModule() {
     SetGraphicFactory(GraphicKind::Jpeg, [] { return std::make_unique<JpegImage>(); });

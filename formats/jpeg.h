@@ -1,14 +1,11 @@
 #pragma once
-// JPEG images through libjpeg: the JPEG image graphic kind, encoding, and the JPEG writer.
+// JPEG images through libjpeg: the JPEG image graphic kind, decoding and encoding.
 
 #include "bitmap.h"
 #include "graphic.h"
-#include "result_sink.h"
 
 #include <QByteArray>
 #include <QString>
-
-class Picture;
 
 // What a JPEG header says.
 struct JpegHeader {
@@ -73,12 +70,6 @@ private:
     mutable bool decoded_ = false;
     mutable int draws_ = 0;
 };
-
-// Writes source as a JPEG file at the quality: encodes first, keeps the encoding in
-// *imagejpeg when given, then writes target unless a file of that name exists, and reports
-// the outcome through results. A quality outside 1..100 is a range error.
-void WriteJpegFile(const QString& target, const Picture& source, int quality,
-                   const ResultSink& results, Picture* imagejpeg = nullptr);
 
 // The JPEG module's start-up: the JPEG image factory and the "jpeg" and "jpg" entries.
 void InitJpegModule();

@@ -1,7 +1,7 @@
 #include "metafile.h"
 
 #include "errors.h"
-#include "file_bytes.h"
+#include "file_io.h"
 #include "metafile_gate.h"
 #include "metafile_players.h"
 #include "picture_formats.h"
@@ -22,9 +22,9 @@ constexpr int kPointPerPixelDotsPerMetre = 2835;
 
 QImage canvasImage(int width, int height) {
     if (Bitmap::matrixBytes(uint32_t(width), uint32_t(height), 32) > kMaxBitmapBytes)
-        throw PixError(QStringLiteral("Out of memory"));
+        throw PixError(OutOfMemoryText());
     QImage image(width, height, QImage::Format_RGB32);
-    if (image.isNull()) throw PixError(QStringLiteral("Out of memory"));
+    if (image.isNull()) throw PixError(OutOfMemoryText());
     return image;
 }
 

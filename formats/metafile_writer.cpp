@@ -63,7 +63,7 @@ void recordPicture(const char* fileName, const Bitmap& source, const ScreenMetri
         const uint64_t bitsBytes = uint64_t(stride) * uint64_t(h);
         std::unique_ptr<char, decltype(&std::free)> bits(static_cast<char*>(std::malloc(bitsBytes)),
                                                          &std::free);
-        if (!bits) throw PixError(QStringLiteral("Out of memory"));
+        if (!bits) throw PixError(OutOfMemoryText());
         // DIB rows run bottom-up; our rows are kept top-down.
         for (int y = 0; y < h; ++y)
             std::memcpy(bits.get() + uint64_t(h - 1 - y) * stride, picture.scanLine(y), stride);
@@ -71,7 +71,7 @@ void recordPicture(const char* fileName, const Bitmap& source, const ScreenMetri
             bitmapinfoheader_set(w, h, 1, 24, U_BI_RGB, uint32_t(bitsBytes), 0, 0, 0, 0);
         std::unique_ptr<U_BITMAPINFO, decltype(&std::free)> info(bitmapinfo_set(header, nullptr),
                                                                  &std::free);
-        if (!info) throw PixError(QStringLiteral("Out of memory"));
+        if (!info) throw PixError(OutOfMemoryText());
         append(U_EMRSTRETCHDIBITS_set(bounds, U_POINTL{0, 0}, U_POINTL{w, h}, U_POINTL{0, 0},
                                       U_POINTL{w, h}, U_DIB_RGB_COLORS, U_SRCCOPY, info.get(),
                                       uint32_t(bitsBytes), bits.get()),

@@ -10,22 +10,9 @@
 #include "picture_formats.h"
 #include "tiff_reader.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 
-
 namespace {
-
-bool isSeparator(QChar c) {
-#ifdef Q_OS_WIN
-    return c == u'\\' || c == u'/';
-#else
-    return c == u'/';
-#endif
-}
 
 // Every run of separators becomes one: callers join a folder that ends in a separator with a
 // separator and a name.
@@ -33,7 +20,7 @@ QString reduceSeparators(const QString& path) {
     QString out;
     out.reserve(path.size());
     for (const QChar c : path) {
-        if (isSeparator(c) && !out.isEmpty() && isSeparator(out.back())) continue;
+        if (IsPathSeparator(c) && !out.isEmpty() && IsPathSeparator(out.back())) continue;
         out.append(c);
     }
     return out;
@@ -135,26 +122,6 @@ const QStringList& SupportedImageExtensions() {
     return extensions;
 }
 
-QString ExtractFileExtension(const QString& path) {
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path[i];
-        if (c == u'.') return path.mid(i);
-        if (isSeparator(c)) break;
-#ifdef Q_OS_WIN
-        if (c == u':') break;
-#endif
-    }
-    return QString();
-}
-
-QString AsciiUpperCase(const QString& text) {
-    QString out = text;
-    for (QChar& c : out) {
-        if (c >= u'a' && c <= u'z') c = QChar(c.unicode() - 'a' + 'A');
-    }
-    return out;
-}
-
 bool IsSupportedImageFile(const QString& path) {
     return SupportedImageExtensions().contains(AsciiUpperCase(ExtractFileExtension(path)));
 }
@@ -189,47 +156,4 @@ void InitPictureFormats() {
     RegisterPictureFormat(QStringLiteral("bmp"), QStringLiteral("Bitmaps"), GraphicKind::Bitmap);
     InitJpegModule();
     InitGifModule();
-}
-
-// ---- file writing ---------------------------------------------------------------------------
-
-void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace) {
-    const auto cannotCreate = [&path] {
-        return PixError(QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path)));
-    };
-    const QFileInfo info(path);
-    if (mayReplace && info.exists() && !info.isFile()) {
-        // A device: a new file renamed over it would replace the device node itself.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw cannotCreate();
-        if (file.write(bytes) != bytes.size()) throw cannotCreate();
-        file.close();
-        if (file.error() != QFileDevice::NoError) throw cannotCreate();
-        return;
-    }
-    if (mayReplace) {
-        // The old file stays whole until the new one is complete.
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
-        // commit() alone lets a failed flush of the last bytes pass (a full disk, /dev/full).
-        if (file.write(bytes) != bytes.size() || !file.flush()) {
-            file.cancelWriting();
-            file.commit();
-            throw cannotCreate();
-        }
-        if (!file.commit()) throw cannotCreate();
-        return;
-    }
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) throw cannotCreate();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.close();
-        file.remove();  // ours, half written
-        throw cannotCreate();
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        file.remove();
-        throw cannotCreate();
-    }
 }

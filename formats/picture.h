@@ -3,6 +3,7 @@
 
 #include "bitmap.h"
 #include "graphic.h"
+#include "text_utils.h"
 
 #include <QByteArray>
 #include <QRect>
@@ -62,10 +63,6 @@ private:
 
 // The extensions the program handles, upper case with the dot.
 const QStringList& SupportedImageExtensions();
-// A path's extension: the file name's part from its last dot on, dot included ("" without one).
-QString ExtractFileExtension(const QString& path);
-// ASCII letters to upper case, nothing else touched.
-QString AsciiUpperCase(const QString& text);
 bool IsSupportedImageFile(const QString& path);
 
 // Loads any supported file into the picture: GIF through the GIF decoder, TIFF through the TIFF
@@ -74,10 +71,3 @@ void LoadPictureFile(const QString& path, Picture& picture);
 
 // The start-up registrations of the picture formats, in their fixed order.
 void InitPictureFormats();
-
-// Writes a whole file for the writers and closes it. mayReplace false never touches an existing
-// file; true replaces it only once the new content is complete. Throws "Cannot create file %s".
-void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace);
-
-// The text shown when a decoded image would need more memory than any decoder allocates.
-QString ImageTooLargeText(uint64_t width, uint64_t height);

@@ -22,7 +22,7 @@ void show(const QString& text) {
 }
 
 PixError cannotOpen(const QString& path) {
-    return PixError(QStringLiteral("Cannot open file %1").arg(path));
+    return PixError(CannotOpenFileText(path));
 }
 
 void resetPaletteToIdentity() {

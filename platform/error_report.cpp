@@ -24,7 +24,7 @@ int ParseInteger(const QString& text) {
 }
 
 PixError RangeCheckError() {
-    return PixError(QStringLiteral("Range check error"));
+    return PixError(RangeCheckErrorText());
 }
 
 bool RunGuarded(const std::function<void()>& body) {

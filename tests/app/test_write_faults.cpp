@@ -7,6 +7,7 @@
 #include "formats/bmp.h"
 #include "formats/errors.h"
 #include "formats/jpeg.h"
+#include "formats/jpeg_writer.h"
 #include "formats/metafile.h"
 #include "formats/picture.h"
 #include "formats/result_sink.h"

@@ -1,7 +1,7 @@
 // BMP reading against Pillow, damaged and hostile files, and the BMP save.
 #include "formats/bmp.h"
 #include "formats/errors.h"
-#include "formats/file_bytes.h"
+#include "formats/file_io.h"
 #include "formats/picture.h"
 #include "support/memory.h"
 #include "support/recording_host.h"

@@ -1,6 +1,6 @@
 // Icons: which entry shows, how it is drawn, and damaged files.
 #include "formats/errors.h"
-#include "formats/file_bytes.h"
+#include "formats/file_io.h"
 #include "formats/ico.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"

@@ -2,8 +2,9 @@
 // lazy decode and the streaming stretch, and the JPEG writer.
 #include "formats/bmp.h"
 #include "formats/errors.h"
-#include "formats/file_bytes.h"
+#include "formats/file_io.h"
 #include "formats/jpeg.h"
+#include "formats/jpeg_writer.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
 #include "support/recording_host.h"

@@ -1,7 +1,7 @@
 // The picture holder, the format registry and LoadPictureFile's routing.
 #include "formats/bmp.h"
 #include "formats/errors.h"
-#include "formats/file_bytes.h"
+#include "formats/file_io.h"
 #include "formats/jpeg.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"

@@ -1,0 +1,19 @@
+#include "errors.h"
+
+#include <QDir>
+
+QString RangeCheckErrorText() { return QStringLiteral("Range check error"); }
+
+QString OutOfMemoryText() { return QStringLiteral("Out of memory"); }
+
+QString CannotOpenFileText(const QString& path) {
+    return QStringLiteral("Cannot open file %1").arg(path);
+}
+
+QString CannotCreateFileText(const QString& path) {
+    return QStringLiteral("Cannot create file %1").arg(QDir::toNativeSeparators(path));
+}
+
+QString ImageTooLargeText(uint64_t width, uint64_t height) {
+    return QStringLiteral("Image is too large to load (%1 x %2 pixels)").arg(width).arg(height);
+}

@@ -1,0 +1,56 @@
+#include "file_io.h"
+
+#include "errors.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+QByteArray ReadFileBytes(const QString& path) {
+    const auto cannotOpen = [&path] { return PixError(CannotOpenFileText(path)); };
+    if (QFileInfo(path).isDir()) throw cannotOpen();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) throw cannotOpen();
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) throw cannotOpen();
+    return bytes;
+}
+
+void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplace) {
+    const auto cannotCreate = [&path] { return PixError(CannotCreateFileText(path)); };
+    const QFileInfo info(path);
+    if (mayReplace && info.exists() && !info.isFile()) {
+        // A device: a new file renamed over it would replace the device node itself.
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) throw cannotCreate();
+        if (file.write(bytes) != bytes.size()) throw cannotCreate();
+        file.close();
+        if (file.error() != QFileDevice::NoError) throw cannotCreate();
+        return;
+    }
+    if (mayReplace) {
+        // The old file stays whole until the new one is complete.
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly)) throw cannotCreate();
+        // commit() alone lets a failed flush of the last bytes pass (a full disk, /dev/full).
+        if (file.write(bytes) != bytes.size() || !file.flush()) {
+            file.cancelWriting();
+            file.commit();
+            throw cannotCreate();
+        }
+        if (!file.commit()) throw cannotCreate();
+        return;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) throw cannotCreate();
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.close();
+        file.remove();  // ours, half written
+        throw cannotCreate();
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        file.remove();
+        throw cannotCreate();
+    }
+}
