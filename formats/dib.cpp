@@ -24,7 +24,7 @@ bool ReadDibHeader(ByteReader& r, DibHeader& h) {
         // The core header's sizes are unsigned 16-bit words: its rows are always bottom-up.
         h.width = r.readU16le();
         h.height = r.readU16le();
-        r.skip(2);
+        h.planes = r.readU16le();
         h.bitCount = r.readU16le();
         return !r.failed();
     }
@@ -33,7 +33,7 @@ bool ReadDibHeader(ByteReader& r, DibHeader& h) {
     if (r.failed()) return false;
     h.width = int32_t(fields.readU32le());
     h.height = int32_t(fields.readU32le());
-    fields.skip(2);
+    h.planes = fields.readU16le();
     h.bitCount = fields.readU16le();
     if (h.headerSize >= 20) h.compression = fields.readU32le();
     if (h.headerSize >= 36) {

@@ -20,6 +20,7 @@ struct DibHeader {
     uint32_t headerSize = 0;
     int64_t width = 0;
     int64_t height = 0;  // negative: rows stored top-down
+    int planes = 0;
     int bitCount = 0;
     uint32_t compression = kBiRgb;
     uint32_t coloursUsed = 0;

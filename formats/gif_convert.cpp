@@ -1,6 +1,7 @@
 // An image as an 8-bit BMP byte stream, and that stream loaded back as a palette bitmap.
 #include "gif.h"
 
+#include "dib.h"
 #include "host.h"
 
 #include <QBuffer>
@@ -152,28 +153,20 @@ private:
         const uint16_t magic = r.readU16le();
         r.skip(8);
         const uint32_t offset = r.readU32le();
-        const uint32_t infoSize = r.readU32le();
-        const int32_t width = int32_t(r.readU32le());
-        const int32_t height = int32_t(r.readU32le());
-        const uint16_t planes = r.readU16le();
-        const uint16_t bitCount = r.readU16le();
-        const uint32_t compression = r.readU32le();
-        if (magic != 0x4D42 || offset != uint32_t(kBmpHeaderBytes) || infoSize != 40 ||
-            planes != 1 || bitCount != 8 || compression != 0 || width < 0 || height < 0) {
+        DibHeader h;
+        if (magic != 0x4D42 || offset != uint32_t(kBmpHeaderBytes) || !ReadDibHeader(r, h) ||
+            h.headerSize != 40 || h.planes != 1 || h.bitCount != 8 || h.compression != kBiRgb ||
+            h.width < 0 || h.height < 0) {
             invalid_ = true;
             return;
         }
-        stride_ = paddedRow(uint32_t(width));
-        height_ = height;
-        if (!bitmap_.tryCreate(width, height, 8)) {
+        stride_ = h.stride();
+        height_ = int(h.height);
+        if (!bitmap_.tryCreate(int(h.width), height_, 8)) {
             outOfMemory_ = true;
             return;
         }
-        std::vector<QRgb> palette(256);
-        const uint8_t* pal = header_ + 14 + 40;
-        for (int i = 0; i < 256; ++i)
-            palette[size_t(i)] = qRgb(pal[4 * i + 2], pal[4 * i + 1], pal[4 * i]);
-        bitmap_.setPalette(std::move(palette));
+        bitmap_.setPalette(ReadDibColourTable(r, h, 256));
     }
 
     uint8_t header_[kBmpHeaderBytes];
