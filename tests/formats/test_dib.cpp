@@ -69,7 +69,7 @@ int widened(uint32_t pixel, uint32_t mask) {
 }
 
 struct Layout {
-    const char* name;
+    QString name;
     int bitCount;
     std::array<uint32_t, 3> masks;  // red, green, blue
 };
@@ -77,17 +77,14 @@ struct Layout {
 // Channels of every width from 1 to 16 bits (red carries the width under test), the layouts
 // Pillow reads (5-5-5, 5-6-5, 8-8-8), 10-10-10 and a full 32-bit mask.
 std::vector<Layout> layouts() {
-    static std::vector<std::string> names;
     std::vector<Layout> out;
-    names.reserve(32);
     for (int w = 1; w <= 16; ++w) {
-        names.push_back("red" + std::to_string(w));
         const uint32_t red = ((1u << w) - 1) << (16 - w);
         const uint32_t rest = (1u << (16 - w)) - 1;
         // The remaining bits split between green (upper) and blue (lower).
         const int restBits = 16 - w;
         const uint32_t blue = (1u << (restBits / 2)) - 1;
-        out.push_back({names.back().c_str(), 16, {red, rest & ~blue, blue}});
+        out.push_back({QString("red%1").arg(w), 16, {red, rest & ~blue, blue}});
     }
     out.push_back({"555", 16, {0x7C00, 0x03E0, 0x001F}});
     out.push_back({"565", 16, {0xF800, 0x07E0, 0x001F}});
@@ -140,7 +137,7 @@ TEST(DibChannels, EveryWidthWidensAsPillowDoesInBothReaders) {
     QStringList comparedWithPillow;
     for (size_t i = 0; i < all.size(); ++i) {
         const Layout& l = all[i];
-        SCOPED_TRACE(l.name);
+        SCOPED_TRACE(l.name.toStdString());
         const Bitmap ours = DecodeBmp(contents[i]).toRgb24();
         const QImage blit = metafileDecode(contents[i]);
         ASSERT_EQ(blit.size(), QSize(ours.width(), ours.height()));
