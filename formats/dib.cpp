@@ -83,10 +83,13 @@ std::vector<QRgb> ReadDibColourTable(ByteReader& r, const DibHeader& h, uint32_t
 }
 
 DibChannel::DibChannel(uint32_t mask) : mask_(mask) {
-    if (!mask) return;
+    if (!mask) {
+        table_.assign(1, 0);
+        return;
+    }
     shift_ = uint32_t(std::countr_zero(mask));
     max_ = mask >> shift_;
-    bits_ = std::bit_width(max_);
-    if (bits_ <= 8)
-        for (uint32_t v = 0; v <= max_; ++v) table_[v] = uint8_t(v * 255 / max_);
+    if (max_ > 0xFFFF) return;
+    table_.resize(max_ + 1);
+    for (uint32_t v = 0; v <= max_; ++v) table_[v] = uint8_t(v * 255 / max_);
 }

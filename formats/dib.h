@@ -65,17 +65,15 @@ std::vector<QRgb> ReadDibColourTable(ByteReader& r, const DibHeader& h, uint32_t
 
 // One bit-field channel widened to 8 bits: floor(v * 255 / max), max being the channel's
 // largest value. That is Pillow's rule for the 5- and 6-bit channels it reads, exact for 8 bits,
-// and here it holds for every width up to a full 32-bit mask. Channels up to 8 bits go through
-// a table.
+// and here it holds for every width up to a full 32-bit mask. Channels up to 16 bits go
+// through a table of their values.
 class DibChannel {
 public:
-    DibChannel() = default;
     explicit DibChannel(uint32_t mask);
 
-    bool present() const { return mask_ != 0; }
     uint8_t operator()(uint32_t pixel) const {
         const uint32_t v = (pixel & mask_) >> shift_;
-        if (bits_ <= 8) return table_[v];
+        if (!table_.empty()) return table_[v];
         return uint8_t(uint64_t(v) * 255 / max_);
     }
 
@@ -83,8 +81,7 @@ private:
     uint32_t mask_ = 0;
     uint32_t shift_ = 0;
     uint32_t max_ = 0;
-    int bits_ = 0;
-    std::array<uint8_t, 256> table_{};
+    std::vector<uint8_t> table_;
 };
 
 // The four channels of a 16- or 32-bit pixel.
