@@ -94,15 +94,20 @@ void readUncompressed(const DibHeader& h, ByteReader& r, Bitmap& out) {
 void readRunLength(const DibHeader& h, ByteReader& r, Bitmap& out) {
     const bool rle4 = h.compression == kBiRle4;
     const int64_t rows = h.rows();
-    WalkDibRunLength(r, rle4, h.width, rows, [&](int64_t x, int64_t y, uint8_t index) {
-        uint8_t* row = out.scanLine(int(h.topDown() ? y : rows - 1 - y));
-        if (rle4) {
-            uint8_t& pair = row[x >> 1];
-            pair = (x & 1) ? uint8_t((pair & 0xF0) | index) : uint8_t((pair & 0x0F) | (index << 4));
-        } else {
-            row[x] = index;
-        }
-    });
+    WalkDibRunLength(r, rle4, h.width, rows,
+                     [&](int64_t x, int64_t y, int64_t n, uint8_t first, uint8_t second) {
+                         uint8_t* row = out.scanLine(int(h.topDown() ? y : rows - 1 - y));
+                         if (!rle4) {
+                             std::memset(row + x, first, size_t(n));
+                             return;
+                         }
+                         for (int64_t i = 0; i < n; ++i) {
+                             const uint8_t index = (i & 1) ? second : first;
+                             uint8_t& pair = row[(x + i) >> 1];
+                             pair = ((x + i) & 1) ? uint8_t((pair & 0xF0) | index)
+                                                  : uint8_t((pair & 0x0F) | (index << 4));
+                         }
+                     });
 }
 
 void putU16(QByteArray& out, uint16_t v) {

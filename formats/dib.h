@@ -101,23 +101,27 @@ inline uint32_t DibPixel(const uint8_t* row, int64_t x, int bitCount) {
     return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
 }
 
-// Walks run-length data (RLE8, or RLE4 when fourBit) and calls put(x, row, index) for every
-// pixel that lands inside width × rows; row counts in storing order (the first row stored is
-// 0). Runs past a row's end are cut, and data that ends early, or an end-of-bitmap code, ends
-// the walk: pixels never reached are left as they are. Absolute runs are padded to 16 bits.
+// Walks run-length data (RLE8, or RLE4 when fourBit) and calls put(x, row, n, first, second)
+// for every stretch of n pixels from x that lands inside width × rows, their indices
+// alternating first, second, first ... (the two are equal in RLE8); row counts in storing order
+// (the first row stored is 0). Runs past a row's end are cut, and data that ends early, or an
+// end-of-bitmap code, ends the walk: pixels never reached are left as they are. Absolute runs
+// are padded to 16 bits.
 template <class Put>
 void WalkDibRunLength(ByteReader bits, bool fourBit, int64_t width, int64_t rows, Put&& put) {
     int64_t x = 0, y = 0;
-    auto nibble = [fourBit](uint8_t value, int i) -> uint8_t {
-        return fourBit ? ((i & 1) ? value & 0x0F : value >> 4) : value;
-    };
     while (y < rows) {
         const uint8_t count = bits.readU8();
         const uint8_t value = bits.readU8();
         if (bits.failed()) break;
         if (count) {
-            const int64_t n = std::min<int64_t>(count, std::max<int64_t>(0, width - x));
-            for (int i = 0; i < n; ++i) put(x + i, y, nibble(value, i));
+            const int64_t n = std::min<int64_t>(count, width - x);
+            if (n > 0) {
+                if (fourBit)
+                    put(x, y, n, uint8_t(value >> 4), uint8_t(value & 0x0F));
+                else
+                    put(x, y, n, value, value);
+            }
             x += count;
         } else if (value == 0) {
             x = 0;
@@ -130,10 +134,12 @@ void WalkDibRunLength(ByteReader bits, bool fourBit, int64_t width, int64_t rows
         } else {
             const size_t bytes = fourBit ? (size_t(value) + 1) / 2 : value;
             ByteReader run = bits.sub(bytes);
-            for (int i = 0; i < value; ++i) {
+            for (int i = 0; i < value && x + i < width && y < rows; ++i) {
                 const size_t at = size_t(fourBit ? i / 2 : i);
                 if (at >= run.size()) break;
-                if (x + i < width && y < rows) put(x + i, y, nibble(run.data()[at], i));
+                const uint8_t b = run.data()[at];
+                const uint8_t index = fourBit ? ((i & 1) ? b & 0x0F : b >> 4) : b;
+                put(x + i, y, 1, index, index);
             }
             x += value;
             if (bytes & 1) bits.skip(1);

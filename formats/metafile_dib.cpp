@@ -70,11 +70,13 @@ QImage DecodeDib(DibSource source, bool keepAlpha) {
     ByteReader& bits = source.bits;
     if (h.runLength()) {
         image.fill(table[0]);
-        WalkDibRunLength(bits, bc == 4, width, height, [&](int64_t x, int64_t row, uint8_t index) {
-            QRgb* line =
-                reinterpret_cast<QRgb*>(image.scanLine(int(topDown ? row : height - 1 - row)));
-            line[x] = table[index];
-        });
+        WalkDibRunLength(bits, bc == 4, width, height,
+                         [&](int64_t x, int64_t row, int64_t n, uint8_t first, uint8_t second) {
+                             QRgb* line = reinterpret_cast<QRgb*>(
+                                 image.scanLine(int(topDown ? row : height - 1 - row)));
+                             const QRgb colours[2] = {table[first], table[second]};
+                             for (int64_t i = 0; i < n; ++i) line[x + i] = colours[i & 1];
+                         });
         return image;
     }
     image.fill(alpha ? 0u : 0xFF000000u);
