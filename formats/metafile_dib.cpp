@@ -4,7 +4,6 @@
 #include "dib.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace {
