@@ -2,7 +2,8 @@
 // The GIF decoder: reads a whole GIF file, 87a or 89a, into a TGifFile (header, screen
 // descriptor, colour tables, every extension block, every image with its decoded pixels), and
 // hands the first image on as an 8-bit palette Bitmap through the 8-bit BMP byte layout of
-// GifImageToBmpStream.
+// GifImageToBmpStream. Its parts: gif_model.cpp (the data model), gif_stream.cpp (reading the
+// file), gif_lzw.cpp (the LZW decoder), gif_convert.cpp (the 8-bit BMP stream).
 //
 // Robustness:
 // - deferred clear: once the code table holds 4096 codes, further codes decode with the table as

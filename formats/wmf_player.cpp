@@ -2,6 +2,7 @@
 // in reverse order (y before x, bottom before top); each record is read through a ByteReader
 // cut to the record's size.
 
+#include "dib.h"
 #include "metafile_dib.h"
 #include "metafile_players.h"
 #include "metafile_records.h"
@@ -54,25 +55,16 @@ QString readAnsi(ByteReader& r, uint32_t count) {
 // split between the two is found from the header.
 QImage readTrailingDib(ByteReader& r, bool paletteIndices) {
     ByteReader all(r.current(), r.remaining());
-    ByteReader probe = all;
-    const uint32_t headerSize = probe.readU32le();
-    if (probe.failed() || headerSize > all.size()) return QImage();
-    const DibGeometry g = ReadDibGeometry(all);
-    if (g.width <= 0) return QImage();
-    // Colour table: for the indexed depths, as many entries as the header says (or all).
-    ByteReader h(all.data(), all.size());
-    uint32_t used = 0, compression = 0;
-    if (headerSize >= 40) {
-        h.skip(16);
-        compression = h.readU32le();
-        h.skip(12);
-        used = h.readU32le();
-    }
+    ByteReader header = all;
+    DibHeader h;
+    if (!ReadDibHeader(header, h) || ReadDibGeometry(all).width <= 0) return QImage();
+    // Colour table: for the indexed depths, as many entries as the header says (or all); it
+    // follows the header and the masks that come after one.
+    const uint64_t entry = paletteIndices ? 2 : (h.core() ? 3 : 4);
     uint64_t tableBytes = 0;
-    const uint32_t entry = paletteIndices ? 2 : (headerSize == 12 ? 3 : 4);
-    if (g.bitCount <= 8) tableBytes = uint64_t(used ? used : (1u << g.bitCount)) * entry;
-    if (compression == 3 && headerSize == 40) tableBytes += 12;
-    const uint64_t infoBytes = headerSize + tableBytes;
+    if (h.bitCount <= 8)
+        tableBytes = uint64_t(h.coloursUsed ? h.coloursUsed : (1u << h.bitCount)) * entry;
+    const uint64_t infoBytes = header.position() + tableBytes;
     if (infoBytes > all.size()) return QImage();
     DibSource s{ByteReader(all.data(), size_t(infoBytes)),
                 ByteReader(all.data() + infoBytes, all.size() - size_t(infoBytes)), paletteIndices};

@@ -6,6 +6,7 @@
 #include "support/memory.h"
 #include "support/recording_host.h"
 #include "support/corpus.h"
+#include "support/pillow.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,46 +15,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-const char* kPillowDump = R"(
-import sys
-from PIL import Image
-for path in sys.argv[1:]:
-    try:
-        im = Image.open(path); im.load(); data = im.convert('RGB').tobytes()
-        sys.stdout.buffer.write(b'%d %d %d\n' % (im.size[0], im.size[1], len(data)) + data)
-    except Exception:
-        sys.stdout.buffer.write(b'0 0 0\n')
-)";
-
-// Pillow's RGB pixels of each file (one Python run for all); an empty bitmap where Pillow fails.
-std::vector<Bitmap> pillowPixels(const QStringList& files) {
-    QByteArray out;
-    if (runProgram("/usr/bin/python3", QStringList{"-c", kPillowDump} + files, &out) != 0) return {};
-    std::vector<Bitmap> result;
-    qsizetype pos = 0;
-    for (int i = 0; i < files.size(); ++i) {
-        const qsizetype eol = out.indexOf('\n', pos);
-        if (eol < 0) return {};
-        const QList<QByteArray> head = out.mid(pos, eol - pos).split(' ');
-        const int w = head[0].toInt(), h = head[1].toInt(), n = head[2].toInt();
-        pos = eol + 1;
-        Bitmap b;
-        if (n) {
-            b.create(w, h, 24);
-            const uchar* p = reinterpret_cast<const uchar*>(out.constData() + pos);
-            for (int y = 0; y < h; ++y)
-                for (int x = 0; x < w; ++x, p += 3) {
-                    b.scanLine(y)[3 * x] = p[2];
-                    b.scanLine(y)[3 * x + 1] = p[1];
-                    b.scanLine(y)[3 * x + 2] = p[0];
-                }
-        }
-        pos += n;
-        result.push_back(std::move(b));
-    }
-    return result;
-}
 
 bool acceptableFailure(const QString& text) {
     return text == "Bitmap image is not valid" || text.startsWith("Image is too large to load (");
@@ -105,7 +66,7 @@ TEST(Bmp, GoodSuiteMatchesPillow) {
     const QString g = corpusDir() + "/bmp/bmpsuite/g/";
     const QStringList files = corpusFiles("bmp/bmpsuite/g", {".bmp"});
     ASSERT_GE(files.size(), 20);
-    const std::vector<Bitmap> reference = pillowPixels(files);
+    const std::vector<Bitmap> reference = PillowPixels(files);
     ASSERT_EQ(reference.size(), size_t(files.size())) << "Pillow did not run";
     int compared = 0;
     for (int i = 0; i < files.size(); ++i) {
@@ -283,7 +244,7 @@ TEST(Bmp, PillowReadsWhatWeWrite) {
         files << dir.filePath(QString("p%1.bmp").arg(bits));
         SaveBitmapAsBmp(originals.back(), files.back());
     }
-    const std::vector<Bitmap> reference = pillowPixels(files);
+    const std::vector<Bitmap> reference = PillowPixels(files);
     ASSERT_EQ(reference.size(), originals.size());
     for (size_t i = 0; i < originals.size(); ++i) EXPECT_TRUE(reference[i] == originals[i].toRgb24()) << i;
 }

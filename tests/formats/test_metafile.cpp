@@ -502,6 +502,47 @@ TEST(MetafileWmf, DibStretchBltAndRegionsPlay) {
     EXPECT_EQ(at(direct, 42, 18), kMagenta);
 }
 
+TEST(MetafileWmf, BitFieldDibsFindTheirBitsAfterTheMasks) {
+    // The masks after a 40-byte header are 12 bytes for bit fields, 16 with alpha bit fields:
+    // the bits start after them, wherever the record puts the DIB.
+    struct Case {
+        int bitCount;
+        uint32_t compression;
+        std::vector<uint32_t> masks;
+        uint32_t pixel;  // red
+    };
+    const std::vector<Case> cases = {
+        {16, 3, {0xF800, 0x07E0, 0x001F}, 0xF800},
+        {32, 6, {0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000}, 0xFFFF0000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.compression);
+        std::vector<uint8_t> dib;
+        auto put32 = [&dib](uint32_t v) {
+            for (int i = 0; i < 4; ++i) dib.push_back(uint8_t(v >> (8 * i)));
+        };
+        const int width = 48, height = 24, bytesPerPixel = c.bitCount / 8;
+        const int stride = (width * bytesPerPixel + 3) / 4 * 4;
+        put32(40), put32(width), put32(height);
+        put32(1u | (uint32_t(c.bitCount) << 16));
+        put32(c.compression), put32(uint32_t(stride * height)), put32(0), put32(0), put32(0),
+            put32(0);
+        for (uint32_t m : c.masks) put32(m);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < stride / bytesPerPixel; ++x)
+                for (int i = 0; i < bytesPerPixel; ++i) dib.push_back(uint8_t(c.pixel >> (8 * i)));
+        WmfBuilder w;
+        std::vector<uint16_t> params = {uint16_t(U_SRCCOPY & 0xFFFF), uint16_t(U_SRCCOPY >> 16),
+                                        24, 48, 0, 0, 24, 48, 0, 0};
+        for (size_t i = 0; i + 1 < dib.size(); i += 2)
+            params.push_back(uint16_t(dib[i] | (dib[i + 1] << 8)));
+        w.record(0x0B41, params);  // DIBSTRETCHBLT
+        const Bitmap b = load(w.finish(true, 0, 0, 48, 24, 96, 1)).toBitmap();
+        EXPECT_EQ(at(b, 0, 0), kRed);
+        EXPECT_EQ(at(b, 47, 23), kRed);
+    }
+}
+
 TEST(MetafileFile, SavesTheBytesAsLoadedAndRegistersItsFactory) {
     QTemporaryDir dir;
     const QByteArray wmf = halfRedWmf(true);
