@@ -1,6 +1,8 @@
 #include "main_window.h"
 
+#include "app/about_window.h"
 #include "app/globals.h"
+#include "app/help_links.h"
 #include "app/settings_file.h"
 #include "platform/controls.h"
 #include "platform/desktop.h"
@@ -96,6 +98,11 @@ void TFrmfirst::connectControls() {
     // The picks, the Continue action and the service buttons are wired by the windows and
     // operations they lead to.
     OnSignal(Image1, &PictureBox::clicked, this, &TFrmfirst::Image1Click);
+    OnClick(CmdSupport, this, &TFrmfirst::CmdSupportClick);
+    OnClick(BitBtn4, this, &TFrmfirst::BitBtn4Click);
+    OnClick(BitBtn3, this, &TFrmfirst::BitBtn3Click);
+    OnClick(Button1, this, &TFrmfirst::Button1Click);
+    OnClick(BitBtn1, this, &TFrmfirst::BitBtn1Click);
 }
 
 void TFrmfirst::FormCreate() {
@@ -155,6 +162,16 @@ void TFrmfirst::Image1Click() {
     // Exactly what pressing Continue does, whatever Continue is wired to.
     Cmdnext->click();
 }
+
+void TFrmfirst::CmdSupportClick() { WriteToSupport(); }
+
+void TFrmfirst::BitBtn4Click() { ShowDownloadsPage(); }
+
+void TFrmfirst::BitBtn3Click() { ShowHelpPage(); }
+
+void TFrmfirst::Button1Click() { ShowAboutWindow(this); }
+
+void TFrmfirst::BitBtn1Click() { close(); }
 
 void TFrmfirst::closeEvent(QCloseEvent* event) {
     if (LongOperation::running()) {

@@ -63,6 +63,13 @@ public:
     // The open dialog starts in the folder of the last pick ("History" / "Last Dir").
     void LoadLastDir();
 
+    // The service buttons.
+    void CmdSupportClick();  // Support / Help
+    void BitBtn4Click();     // Downloads
+    void BitBtn3Click();     // Help
+    void Button1Click();     // About
+    void BitBtn1Click();     // Exit
+
 signals:
     // The window has closed; the program ends.
     void closed();

@@ -12,3 +12,14 @@ struct Selection {
     QString SelectedFolder;  // folder of a folder pick, ending with a separator
     qint32 SelectedImageBytes = 0;
 };
+
+// The images of the selected folder, as the last scan found them.
+inline constexpr int kMaxFolderImages = 5000;
+struct FolderImageList {
+    QStringList FolderImageNames;  // position p is FolderImageNames[p - 1]; at most 5000
+    int FolderImageCount = 0;
+    int GifCount = 0, JpgCount = 0, IcoCount = 0, EmfCount = 0, TifCount = 0, BmpCount = 0;
+    QString summaryLine() const;
+};
+extern FolderImageList FolderImages;
+FolderImageList ScanFolder(const QString& searchPattern);
