@@ -8,8 +8,9 @@
 FolderImageList FolderImages;
 
 QString FolderImageList::summaryLine() const {
-    QString line = QStringLiteral("%1 Images Found -> %2 Jpeg, %3 Gif, %4 Bitmap, %5 Metafile, "
-                                  "%6 Icon, %7 Tif")
+    QString line = QStringLiteral(
+                       "%1 Images Found -> %2 Jpeg, %3 Gif, %4 Bitmap, %5 Metafile, "
+                       "%6 Icon, %7 Tif")
                        .arg(FolderImageCount)
                        .arg(JpgCount)
                        .arg(GifCount)
@@ -29,12 +30,18 @@ FolderImageList ScanFolder(const QString& searchPattern) {
         // Counting order: the first equal extension wins (they are all distinct anyway).
         const QString extension = AsciiUpperCase(ExtractFileExtension(entry.name));
         int* count = nullptr;
-        if (extension == QLatin1String(".GIF")) count = &list.GifCount;
-        else if (extension == QLatin1String(".JPG")) count = &list.JpgCount;
-        else if (extension == QLatin1String(".ICO")) count = &list.IcoCount;
-        else if (extension == QLatin1String(".EMF")) count = &list.EmfCount;
-        else if (extension == QLatin1String(".TIF")) count = &list.TifCount;
-        else if (extension == QLatin1String(".BMP")) count = &list.BmpCount;
+        if (extension == QLatin1String(".GIF"))
+            count = &list.GifCount;
+        else if (extension == QLatin1String(".JPG"))
+            count = &list.JpgCount;
+        else if (extension == QLatin1String(".ICO"))
+            count = &list.IcoCount;
+        else if (extension == QLatin1String(".EMF"))
+            count = &list.EmfCount;
+        else if (extension == QLatin1String(".TIF"))
+            count = &list.TifCount;
+        else if (extension == QLatin1String(".BMP"))
+            count = &list.BmpCount;
         if (!count) continue;
         ++*count;
         // The list keeps the first images in listing order; the counts go on.

@@ -3,9 +3,9 @@
 // for a folder. The main window owns the selection; it lives for the run and is never saved.
 // No widgets here: the folder scan and the sample size are plain functions tests call directly.
 
+#include <QSize>
 #include <QString>
 #include <QStringList>
-#include <QSize>
 
 struct Selection {
     bool OneImageSelected = false;
