@@ -13,3 +13,8 @@ QString WorkFolderIn(const QString& applicationDataFolder) {
 QString SettingsFileIn(const QString& workFolder) {
     return workFolder + QDir::separator() + QStringLiteral("pxset25.ini");
 }
+
+QString StoredImagesFolder;
+QString WebpagesFolder;
+QString ProjectTitle;
+bool ThumbWebpageWanted = false;

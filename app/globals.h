@@ -15,3 +15,12 @@ QString SettingsFileIn(const QString& workFolder);
 // Set by the size-adjustment window's "Exit": when the main window regains control it closes,
 // which ends the program.
 extern bool ExitRequested;
+
+// The project's output folders, set by every Continue: the bare roots, or the project's own
+// folders (ending with a separator) once a title was given. Empty until the first Continue.
+extern QString StoredImagesFolder;
+extern QString WebpagesFolder;
+// The title typed for the current project, followed by a separator.
+extern QString ProjectTitle;
+// The last Continue was for the web page of thumbnails; read by the batch and the page writer.
+extern bool ThumbWebpageWanted;

@@ -3,7 +3,10 @@
 #include "app/about_window.h"
 #include "app/globals.h"
 #include "app/help_links.h"
+#include "app/project_folders.h"
 #include "app/settings_file.h"
+#include "convert/adjust_window.h"
+#include "formats/text_utils.h"
 #include "platform/controls.h"
 #include "platform/desktop.h"
 #include "platform/error_report.h"
@@ -11,10 +14,17 @@
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
 #include "ui_main_window.h"
+#include "rename/rename_window.h"
+#include "viewers/folder_viewer.h"
+#include "viewers/picture_viewer.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QScrollBar>
 #include <QSvgRenderer>
 
 TFrmfirst* Frmfirst = nullptr;
@@ -27,6 +37,71 @@ const char* const kNoAuthority =
     "Could not create a folder as you do not have authority on your system. Please right click "
     "this software icon on your desktop, and choose the option to \"Run as Admin\" (only needs "
     "to be done one time), as you currently do not have authority to create a new folder.";
+
+const QString kNoteStoredImagesFolder = QStringLiteral(
+    "NOTE: This folder is used for storing your created images. It is recommended that you "
+    "select the images from a different folder to avoid potential contention problems.");
+
+const QString kSingleImageTitle = QStringLiteral(
+    "Slide the scroll bar below or choose an exact pixel size, then click the save button. You "
+    "can also click on the image to view in the image viewer, instantly calculate new images "
+    "sizes, and reset the image to the original size. Sliding the scrollbar will show you a "
+    "continuous view of your adjusted image.");
+
+const QString kNoSelection = QStringLiteral(
+    "Please select an image or folder of images by clicking one of the top buttons. You must "
+    "select an image to work with before you can go further.");
+
+const QString kNoName = QStringLiteral(
+    "No name was entered. You must enter a name as this is the folder name where your new "
+    "thumbnails, pictures, or webpages will be located when you complete the next screen. You "
+    "can enter any name you wish, like \"Vacation\" or \"Florida Pictures\", etc.  You can also "
+    "use different names on future projects to help keep them separated.");
+
+const QString kTitleUsedBefore = QStringLiteral(
+    "The project title already exists as you have used this project title before. We will "
+    "continue, but it is recommended you use a new title to help keep things organized. You can "
+    "go back and enter a new project name if you wish. The folder that already exists is "
+    "located at: ");
+
+const QString kFolderNotCreated = QStringLiteral(
+    "An error occurred while trying to create the folder to store your information. Please make "
+    "sure you use only numbers and letters in your project name, as you may have entered a "
+    "character that Windows will not accept when creating folders. Please contact "
+    "support@pixolet.example if you continue to have trouble.");
+
+const QString kThumbWebpageNeedsFolder = QStringLiteral(
+    "You have only selected 1 image. If you wish to create a webpage of thumbnails, click the "
+    "\"Select Entire Folder\" button at the top to choose a folder of images. A webpage of the "
+    "thumbnails and images will be automatically created and shown to you.");
+
+const QString kRenameNeedsFolder = QStringLiteral(
+    "This option allows you to rename an entire folder of files automatically. Please choose the "
+    "entire folder option at the top to use this feature, as you have only selected 1 image.");
+
+// The size-adjustment window that every pick loads into; it is created at start, right after
+// the main window.
+TFrmadjust& adjustWindow() {
+    if (!Frmadjust) throw PixError(QStringLiteral("The size-adjustment window is not open"));
+    return *Frmadjust;
+}
+
+QLabel* adjustLabel(const char* name) {
+    QLabel* label = adjustWindow().findChild<QLabel*>(QString::fromLatin1(name));
+    if (!label) throw PixError(QStringLiteral("The size-adjustment window has no %1").arg(name));
+    return label;
+}
+
+// The rename window's folder label, once the rename window exists.
+QLabel* renameFolderLabel() {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        QWidget* window = top->objectName() == QLatin1String("FrmRename")
+                              ? top
+                              : top->findChild<QWidget*>(QStringLiteral("FrmRename"));
+        if (window) return window->findChild<QLabel*>(QStringLiteral("LblFolder"));
+    }
+    return nullptr;
+}
 
 }  // namespace
 
@@ -97,6 +172,9 @@ void TFrmfirst::takeControls() {
 void TFrmfirst::connectControls() {
     // The picks, the Continue action and the service buttons are wired by the windows and
     // operations they lead to.
+    OnClick(Cmdimage, this, &TFrmfirst::CmdimageClick);
+    OnClick(Cmdfolder, this, &TFrmfirst::CmdfolderClick);
+    OnClick(Cmdnext, this, &TFrmfirst::CmdnextClick);
     OnSignal(Image1, &PictureBox::clicked, this, &TFrmfirst::Image1Click);
     OnClick(CmdSupport, this, &TFrmfirst::CmdSupportClick);
     OnClick(BitBtn4, this, &TFrmfirst::BitBtn4Click);
@@ -146,6 +224,185 @@ void TFrmfirst::LoadLastDir() {
         IniFile(SettingsFile).readString(QStringLiteral("History"), QStringLiteral("Last Dir"), {});
 }
 
+void TFrmfirst::SaveLastDir(const QString& pickedFile) {
+    IniFile(SettingsFile)
+        .writeString(QStringLiteral("History"), QStringLiteral("Last Dir"),
+                     ExtractFilePath(pickedFile));
+}
+
+void TFrmfirst::ScanFolderImages(const QString& searchPattern) {
+    FolderImages = ScanFolder(searchPattern);
+    adjustLabel("Lblsize")->setText(FolderImages.summaryLine());
+}
+
+void TFrmfirst::SizeSampleImage() {
+    Image1->picture().clear();
+    const Picture& master = adjustWindow().ImageSave;
+    Image1->resize(SampleBoxSize(master.width(), master.height()));
+}
+
+void TFrmfirst::CmdimageClick() {
+    LoadLastDir();
+    const FileDialogResult picked = dialogs().openFile(OpenDialog1);
+    if (!picked.accepted()) return;
+    const QString path = picked.path;
+
+    TFrmadjust& adjust = adjustWindow();
+    // A file that fails to load ends the pick here (the error report, or the TIFF reader's own
+    // message): the previous selection stays in force.
+    if (adjust.LoadIntoAdjustWindow(path, true, true) == LoadOutcome::Rejected) return;
+    SizeSampleImage();
+    Image1->picture().assign(adjust.ImageSave);
+
+    selection.SelectedImage = path;
+    selection.OneImageSelected = true;
+    selection.FolderSelected = false;
+    adjustLabel("Lbltitle")->setText(kSingleImageTitle);
+    selection.SelectedImageBytes = FileSizeOf(path).value_or(0);
+
+    adjustLabel("Lblsize")->setText(QString::number(selection.SelectedImageBytes));
+    adjustLabel("Lbldetails")->setText(QStringLiteral("Original Image Size:"));
+    adjustLabel("Lblname")->setText(QStringLiteral("Original Image Name:"));
+    adjustLabel("LblImageName")->setText(ExtractFileName(path));
+
+    LblChosen->setText(QStringLiteral("Image Chosen -> ") + ExtractFileName(path));
+    LblSizeAndWidth->setText(QStringLiteral("Image is %1 x %2, %3 bytes")
+                                 .arg(adjust.ImageHidden.width())
+                                 .arg(adjust.ImageHidden.height())
+                                 .arg(selection.SelectedImageBytes));
+    Lblinfo->setText(QStringLiteral("Now select an option below, then click \"Next Page\""));
+    SaveLastDir(path);
+
+    if (Chkopenviewer->isChecked()) {
+        Radviewer->setChecked(true);
+        CmdnextClick();
+    }
+}
+
+void TFrmfirst::CmdfolderClick() {
+    LoadLastDir();
+    const FileDialogResult picked = dialogs().openFile(OpenDialog1);
+    if (!picked.accepted()) return;
+    const QString path = picked.path;
+    const QString folder = ExtractFilePath(path);
+
+    if (folder == StoredImagesFolder) dialogs().plain(kNoteStoredImagesFolder);
+    if (QLabel* label = renameFolderLabel()) label->setText(folder);
+
+    TFrmadjust& adjust = adjustWindow();
+    if (adjust.LoadIntoAdjustWindow(path, true, true) == LoadOutcome::Rejected) return;
+    SizeSampleImage();
+    Image1->picture().assign(adjust.ImageSave);
+
+    selection.SelectedFolder = folder;
+    selection.OneImageSelected = false;
+    selection.FolderSelected = true;
+    LblChosen->setText(QStringLiteral("Folder Chosen -> ") + folder);
+    LblSizeAndWidth->setText(QStringLiteral("You are working with all images in this folder."));
+    Lblinfo->setText(QStringLiteral(
+        "Now select an option below, then click \"Next Page\". You can make thumbnail images, "
+        "convert image types, use the image viewer, or adjust image sizes larger or smaller, "
+        "then save."));
+    adjustLabel("Lbltitle")
+        ->setText(
+            QStringLiteral("You are working with all images in the folder ") + folder +
+            QStringLiteral(". One image ") +
+            QStringLiteral("is displayed below as a sample so you can view the size adjustment. "
+                           "When you click the ") +
+            QStringLiteral("save button, other options will appear for naming and saving all "
+                           "images in this folder. ") +
+            QStringLiteral("Slide the scroll bar below to adjust the image sizes, then ") +
+            QStringLiteral("click the save button to create your new images."));
+
+    ScanFolderImages(folder + QStringLiteral("*.*"));
+    adjustLabel("Lbldetails")->setText(QStringLiteral("Images In Folder:"));
+    adjustLabel("Lblname")->setText(QStringLiteral("Folder Name Chosen:"));
+    adjustLabel("LblImageName")->setText(folder);
+    SaveLastDir(path);
+
+    if (Chkopenviewer->isChecked()) {
+        Radviewer->setChecked(true);
+        CmdnextClick();
+    }
+}
+
+bool TFrmfirst::StartProject() {
+    const QString answer =
+        dialogs().inputBox(QStringLiteral("Enter a project name or title"),
+                           QStringLiteral("Enter a title to help you identify this project:"),
+                           QStringLiteral("Enter Any Title Here"));
+    ProjectTitle = answer;
+    if (!ProjectTitleEntered(answer)) {
+        dialogs().plain(kNoName);
+        return false;
+    }
+    // The untrimmed answer names the folder: leading spaces stay.
+    ProjectTitle += QDir::separator();
+    // A separator or a bare "." / ".." would reach outside the stored images folder.
+    if (!ProjectTitleStaysInside(answer)) {
+        dialogs().error(kFolderNotCreated);
+        return false;
+    }
+    const auto told = [](const QString& existing) {
+        dialogs().information(kTitleUsedBefore + existing);
+    };
+    if (!MakeProjectFolder(StoredImagesFolder, ProjectTitle, told) ||
+        !MakeProjectFolder(WebpagesFolder, ProjectTitle, told)) {
+        dialogs().error(kFolderNotCreated);
+        return false;
+    }
+    return true;
+}
+
+void TFrmfirst::CmdnextClick() {
+    StoredImagesFolder = StoredImagesRoot(WorkFolder);
+    WebpagesFolder = WebpagesRoot(WorkFolder);
+
+    if (selection.FolderSelected && !RadRename->isChecked() && !RadWebpage->isChecked() &&
+        !Radviewer->isChecked() && !StartProject())
+        return;
+
+    ThumbWebpageWanted = RadThumbWebpage->isChecked();
+    if (ThumbWebpageWanted) Radthumb->setChecked(true);
+    ExitRequested = false;
+    // The main window also stands alone (its own tests); the notes are only there to empty
+    // when the size-adjustment window exists.
+    if (Frmadjust)
+        for (const char* note : {"Lblnote1", "Lblnote2", "Lblnote3", "Lblnote4"})
+            adjustLabel(note)->clear();
+
+    if (!selection.OneImageSelected && !selection.FolderSelected) {
+        dialogs().plain(kNoSelection);
+    } else if (RadWebpage->isChecked()) {
+        // The picture index is not built yet: nothing is written, and no message says it was.
+    } else if (Radthumb->isChecked() || RadChange->isChecked()) {
+        if (ThumbWebpageWanted && !selection.FolderSelected) {
+            dialogs().plain(kThumbWebpageNeedsFolder);
+            RadThumbWebpage->setChecked(true);
+        } else {
+            TFrmadjust& adjust = adjustWindow();
+            adjust.ImageHidden.assign(adjust.ImageSave);
+            adjust.showModal();
+        }
+    } else if (Radviewer->isChecked()) {
+        if (selection.FolderSelected) {
+            const QString folder = selection.SelectedFolder;
+            OpenFolderViewer(folder, [this, folder] { ScanFolderImages(folder + QStringLiteral("*.*")); });
+        } else {
+            OpenPictureViewer(adjustWindow().PreviewPicture());
+        }
+    } else if (RadRename->isChecked()) {
+        if (!selection.FolderSelected)
+            dialogs().plain(kRenameNeedsFolder);
+        else if (FrmRename)
+            FrmRename->showModal();
+    } else {
+        // Conversion at full size goes to the save action once saving is built.
+    }
+
+    if (ExitRequested) close();
+}
+
 void TFrmfirst::FormCloseQuery() {
     const IniFile ini(SettingsFile);
     ini.writeBool(QStringLiteral("Viewer"), QStringLiteral("Open"), Chkopenviewer->isChecked());
@@ -159,7 +416,7 @@ void TFrmfirst::FormCloseQuery() {
 
 void TFrmfirst::Image1Click() {
     Radviewer->setChecked(true);
-    // Exactly what pressing Continue does, whatever Continue is wired to.
+    // Exactly what pressing Continue does.
     Cmdnext->click();
 }
 

@@ -58,10 +58,24 @@ public:
 
     Selection selection;
 
+    // The picks: one image, or a whole folder by one image in it. A file that cannot be loaded
+    // leaves the previous selection in force.
+    void CmdimageClick();
+    void CmdfolderClick();
+    // Continue: the chosen task on the current selection, with the project step first for the
+    // image-producing tasks on a folder.
+    void CmdnextClick();
     // The sample image was clicked: the viewer task, as if chosen and continued.
     void Image1Click();
     // The open dialog starts in the folder of the last pick ("History" / "Last Dir").
     void LoadLastDir();
+    // Remembers the folder of a picked file, with its trailing separator.
+    void SaveLastDir(const QString& pickedFile);
+    // Lists and counts the folder's images into FolderImages (pattern: folder + "*.*") and shows
+    // the summary in the size-adjustment window.
+    void ScanFolderImages(const QString& searchPattern);
+    // Gives the sample box the proportions of the size-adjustment window's master picture.
+    void SizeSampleImage();
 
     // The service buttons.
     void CmdSupportClick();  // Support / Help
@@ -82,6 +96,8 @@ private:
     void connectControls();
     void FormCreate();
     void FormCloseQuery();
+    // The project title and both project folders; false when Continue ends there.
+    bool StartProject();
 
     std::unique_ptr<Ui::TFrmfirst> ui;
     WindowPlacement placement_;

@@ -160,22 +160,26 @@ void TFrmadjust::BitBtn1Click() {
     ui->ScrollBar1->setValue(100);
 }
 
-void TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPreview, bool alsoMaster) {
+LoadOutcome TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPreview,
+                                             bool alsoMaster) {
     Picture& preview = ui->Image1->picture();
     // A TIFF the reader refused has shown its own message; the load ends there, quietly.
     if (isGifFile(path)) {
         // Decoding a GIF is the slow part: once, then copies.
         Picture decoded;
-        if (LoadPictureFile(path, decoded) == LoadOutcome::Rejected) return;
+        if (LoadPictureFile(path, decoded) == LoadOutcome::Rejected) return LoadOutcome::Rejected;
         ImageHidden.assign(decoded);
         if (alsoPreview) preview.assign(decoded);
         if (alsoMaster) ImageSave = std::move(decoded);
     } else {
-        if (LoadPictureFile(path, ImageHidden) == LoadOutcome::Rejected) return;
-        if (alsoPreview && LoadPictureFile(path, preview) == LoadOutcome::Rejected) return;
-        if (alsoMaster && LoadPictureFile(path, ImageSave) == LoadOutcome::Rejected) return;
+        if (LoadPictureFile(path, ImageHidden) == LoadOutcome::Rejected)
+            return LoadOutcome::Rejected;
+        if (alsoPreview && LoadPictureFile(path, preview) == LoadOutcome::Rejected)
+            return LoadOutcome::Rejected;
+        if (alsoMaster && LoadPictureFile(path, ImageSave) == LoadOutcome::Rejected)
+            return LoadOutcome::Rejected;
     }
-    if (!alsoPreview) return;
+    if (!alsoPreview) return LoadOutcome::Loaded;
 
     // The preview holds the file itself until it is redrawn below; in exact mode the redraw
     // takes its size, so a new image shows at 100 % in either mode.
@@ -193,6 +197,7 @@ void TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPreview, boo
         ui->ScrollBar1->setValue(100);
     else
         ScrollBar1Change();
+    return LoadOutcome::Loaded;
 }
 
 void TFrmadjust::Image1Click() { OpenPictureViewer(PreviewPicture()); }

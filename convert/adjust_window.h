@@ -42,8 +42,9 @@ public:
     int Percent() const;
 
     // Loads a file into the working picture, with `alsoPreview` into the preview (and the labels
-    // and the slider follow), with `alsoMaster` into the master.
-    void LoadIntoAdjustWindow(const QString& path, bool alsoPreview, bool alsoMaster);
+    // and the slider follow), with `alsoMaster` into the master. Rejected: a TIFF the reader
+    // refused (it has shown its message); the load stopped there. Other failures throw.
+    LoadOutcome LoadIntoAdjustWindow(const QString& path, bool alsoPreview, bool alsoMaster);
 
     // Handlers, each also run directly by the program.
     void ScrollBar1Change();

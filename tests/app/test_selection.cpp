@@ -1,0 +1,143 @@
+#include "app/project_folders.h"
+#include "app/selection.h"
+
+#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+class FolderScanTest : public ::testing::Test {
+protected:
+    void touch(const QString& name) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
+    }
+    FolderImageList scan() { return ScanFolder(dir.path() + QDir::separator() + "*.*"); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(FolderScanTest, CountsOnlyPlainFilesWithTheSixExtensions) {
+    for (const char* name : {"a.jpg", "B.GIF", "c.txt", "photo.jpeg", "scan.tiff", ".hidden.jpg",
+                             "noext", "v.Tif", "archive.bmp.zip", "pic.tif.bmp"})
+        touch(name);
+    ASSERT_TRUE(QDir(dir.path()).mkdir("x.jpg"));
+
+    const FolderImageList list = scan();
+    EXPECT_EQ(list.FolderImageCount, 4);
+    EXPECT_EQ(list.FolderImageNames, QStringList({"a.jpg", "B.GIF", "pic.tif.bmp", "v.Tif"}))
+        << "listing order, case as found on disk; hidden files and folders skipped";
+    EXPECT_EQ(list.JpgCount, 1);
+    EXPECT_EQ(list.GifCount, 1);
+    EXPECT_EQ(list.BmpCount, 1);
+    EXPECT_EQ(list.TifCount, 1);
+    EXPECT_EQ(list.summaryLine(),
+              "4 Images Found -> 1 Jpeg, 1 Gif, 1 Bitmap, 0 Metafile, 0 Icon, 1 Tif");
+}
+
+TEST_F(FolderScanTest, SummaryPutsJpegFirstWhateverTheCountingOrder) {
+    for (const char* name : {"a.jpg", "B.GIF", "c.txt"}) touch(name);
+    EXPECT_EQ(scan().summaryLine(),
+              "2 Images Found -> 1 Jpeg, 1 Gif, 0 Bitmap, 0 Metafile, 0 Icon, 0 Tif");
+
+    FolderImageList counts;
+    counts.FolderImageCount = 21;
+    counts.JpgCount = 1;
+    counts.GifCount = 2;
+    counts.BmpCount = 3;
+    counts.EmfCount = 4;
+    counts.IcoCount = 5;
+    counts.TifCount = 6;
+    EXPECT_EQ(counts.summaryLine(),
+              "21 Images Found -> 1 Jpeg, 2 Gif, 3 Bitmap, 4 Metafile, 5 Icon, 6 Tif");
+}
+
+TEST_F(FolderScanTest, AnEmptyOrMissingFolderListsNothing) {
+    EXPECT_EQ(scan().FolderImageCount, 0);
+    const FolderImageList missing = ScanFolder(dir.filePath("gone") + QDir::separator() + "*.*");
+    EXPECT_EQ(missing.FolderImageCount, 0);
+    EXPECT_TRUE(missing.FolderImageNames.isEmpty());
+}
+
+TEST_F(FolderScanTest, MoreThanFiveThousandImagesKeepsTheFirstAndCountsAll) {
+    // 5003 images and one other file: names sort as listed, so the last three fall off.
+    for (int i = 0; i < 5003; ++i) touch(QString::asprintf("img%05d.%s", i, i % 2 ? "gif" : "jpg"));
+    touch("zz.txt");
+    const FolderImageList list = scan();
+    EXPECT_EQ(list.FolderImageCount, kMaxFolderImages);
+    ASSERT_EQ(list.FolderImageNames.size(), kMaxFolderImages);
+    EXPECT_EQ(list.FolderImageNames.front(), "img00000.jpg");
+    EXPECT_EQ(list.FolderImageNames.back(), "img04999.gif");
+    EXPECT_EQ(list.JpgCount, 2502);
+    EXPECT_EQ(list.GifCount, 2501);
+    EXPECT_EQ(list.summaryLine(),
+              "5000 Images Found -> 2502 Jpeg, 2501 Gif, 0 Bitmap, 0 Metafile, 0 Icon, 0 Tif"
+              " (the first 5000 are listed)");
+}
+
+TEST(SampleBoxSize, FollowsTheLongerSideWithASinglePrecisionRatio) {
+    struct Case {
+        int w, h, boxWidth;
+    } const cases[] = {
+        {400, 300, 104}, {300, 400, 58},  // 78 / 1.3333334f is just below 58.5
+        {200, 200, 78},  {100, 50, 110},  {1000, 100, 780}, {110, 20, 110},
+        {111, 78, 111},  {78, 79, 77},    {50, 78, 110},    {0, 0, 110},
+        {3, 4, 110},     {2, 1000, 0},     {210, 120, 136},  // 136.5: halves to even
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SampleBoxSize(c.w, c.h), QSize(c.boxWidth, 78)) << c.w << "x" << c.h;
+    // A zero-height strip is as wide as the box can be, not a wrapped negative width.
+    EXPECT_GT(SampleBoxSize(500, 0).width(), 0);
+}
+
+TEST(ProjectTitles, EnteredAndStayingInsideTheWorkFolder) {
+    EXPECT_TRUE(ProjectTitleEntered("Vacation"));
+    EXPECT_TRUE(ProjectTitleEntered("  Florida "));
+    EXPECT_FALSE(ProjectTitleEntered(""));
+    EXPECT_FALSE(ProjectTitleEntered("   "));
+    EXPECT_FALSE(ProjectTitleEntered(QString("\t \x01 ")));
+
+    EXPECT_TRUE(ProjectTitleStaysInside("Vacation"));
+    EXPECT_TRUE(ProjectTitleStaysInside("  leading"));
+    EXPECT_TRUE(ProjectTitleStaysInside("a..b"));
+    EXPECT_TRUE(ProjectTitleStaysInside("..."));
+    for (const char* outside : {"../x", "a/b", "a\\b", "/", ".", "..", " .. ", "\\..\\up"})
+        EXPECT_FALSE(ProjectTitleStaysInside(outside)) << outside;
+}
+
+TEST(ProjectFolders, MadeUnderTheRootsAndReusedWithANote) {
+    QTemporaryDir work;
+    const QChar sep = QDir::separator();
+    EXPECT_EQ(StoredImagesRoot(work.path()), work.path() + sep + "Stored Images" + sep);
+    EXPECT_EQ(WebpagesRoot(work.path()),
+              work.path() + sep + "Stored Images" + sep + "Your Webpages" + sep);
+
+    QStringList told;
+    const auto note = [&](const QString& existing) { told << existing; };
+    QString stored = StoredImagesRoot(work.path());
+    QString pages = WebpagesRoot(work.path());
+    const QString title = QString("  Trip") + sep;
+    ASSERT_TRUE(MakeProjectFolder(stored, title, note));
+    ASSERT_TRUE(MakeProjectFolder(pages, title, note));
+    EXPECT_EQ(stored, StoredImagesRoot(work.path()) + title);
+    EXPECT_EQ(pages, WebpagesRoot(work.path()) + title);
+    EXPECT_TRUE(QFileInfo(stored).isDir());
+    EXPECT_TRUE(QFileInfo(pages).isDir());
+    EXPECT_TRUE(told.isEmpty());
+
+    // Again with the same title: both reused, each told once.
+    stored = StoredImagesRoot(work.path());
+    pages = WebpagesRoot(work.path());
+    EXPECT_TRUE(MakeProjectFolder(stored, title, note));
+    EXPECT_TRUE(MakeProjectFolder(pages, title, note));
+    EXPECT_EQ(told, QStringList({stored, pages}));
+
+    // A root whose parent is missing cannot be made: false, nothing made.
+    QString orphan = work.filePath("missing") + sep + "Stored Images" + sep;
+    EXPECT_FALSE(MakeProjectFolder(orphan, title, note));
+    EXPECT_FALSE(QFileInfo(work.filePath("missing")).exists());
+}
+
+}  // namespace
