@@ -176,9 +176,7 @@ namespace {
 // Source index of every target column, by pixel centres.
 std::vector<int> sampleIndices(int sourceSize, int targetSize) {
     std::vector<int> index(size_t(std::max(targetSize, 0)));
-    const uint64_t num = uint64_t(sourceSize);
-    const uint64_t den = 2 * uint64_t(targetSize);
-    for (int i = 0; i < targetSize; ++i) index[i] = int(((2 * uint64_t(i) + 1) * num) / den);
+    for (int i = 0; i < targetSize; ++i) index[size_t(i)] = PixelCentreSource(i, sourceSize, targetSize);
     return index;
 }
 
@@ -234,6 +232,8 @@ void StretchBitmapInto(const Bitmap& source, Bitmap& target, int left, int top, 
 Bitmap StretchBitmap(const Bitmap& source, int targetWidth, int targetHeight) {
     Bitmap out;
     out.create(std::max(targetWidth, 0), std::max(targetHeight, 0), 24);
+    // Blank is white wherever the program makes a picture; a source with pixels covers it all.
+    if (source.isEmpty() && !out.isEmpty()) std::memset(out.bits(), 0xFF, out.byteCount());
     StretchBitmapInto(source, out, 0, 0, targetWidth, targetHeight);
     return out;
 }

@@ -78,12 +78,19 @@ private:
     std::vector<QRgb> palette_;
 };
 
+// The source index target index i takes when targetSize pixels sample sourceSize by pixel
+// centres: floor((2i + 1) * sourceSize / (2 * targetSize)). targetSize must be positive.
+inline int PixelCentreSource(int i, int sourceSize, int targetSize) {
+    return int(((2 * uint64_t(i) + 1) * uint64_t(sourceSize)) / (2 * uint64_t(targetSize)));
+}
+
 // Every drawing writes whole 24- or 32-bit pixels; throws PixError for a target of another
 // depth instead of overrunning its rows.
 void RequireDrawableTarget(const Bitmap& target);
 
 // Nearest-neighbour stretch by pixel centres: target x takes source
-// floor((2x + 1) * srcW / (2 * dstW)), likewise for y. The result is 24-bit.
+// floor((2x + 1) * srcW / (2 * dstW)), likewise for y. The result is 24-bit; white when the
+// source is empty.
 Bitmap StretchBitmap(const Bitmap& source, int targetWidth, int targetHeight);
 // The same, drawn into a rectangle of an existing 24- or 32-bit bitmap (clipped to it); another
 // target depth throws.

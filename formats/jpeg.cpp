@@ -309,10 +309,8 @@ void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& re
 
     // Pixel centres, as StretchBitmapInto samples them.
     std::vector<int> xs(size_t(x1 - x0)), ys(size_t(rect.height()));
-    for (int x = x0; x < x1; ++x)
-        xs[size_t(x - x0)] = int(((2 * uint64_t(x) + 1) * uint64_t(width)) / (2 * uint64_t(rect.width())));
-    for (int y = 0; y < rect.height(); ++y)
-        ys[size_t(y)] = int(((2 * uint64_t(y) + 1) * uint64_t(height)) / (2 * uint64_t(rect.height())));
+    for (int x = x0; x < x1; ++x) xs[size_t(x - x0)] = PixelCentreSource(x, width, rect.width());
+    for (int y = 0; y < rect.height(); ++y) ys[size_t(y)] = PixelCentreSource(y, height, rect.height());
 
     const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
     const int channels = cmyk ? 4 : 3;

@@ -31,6 +31,8 @@ public:
 
     int width() const { return graphic_ ? graphic_->width() : 0; }
     int height() const { return graphic_ ? graphic_->height() : 0; }
+    // Draw into an existing 24- or 32-bit bitmap (another depth throws); StretchPicture below
+    // makes a new, white one.
     void draw(Bitmap& target, int x, int y) const;
     void stretchDraw(Bitmap& target, const QRect& rect) const;
 

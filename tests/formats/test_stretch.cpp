@@ -141,6 +141,7 @@ TEST(StretchPicture, BlankIsWhite) {
     const Bitmap empty = StretchPicture(Picture(), 3, 2);
     ASSERT_EQ(empty.width(), 3);
     EXPECT_EQ(empty.pixelColor(2, 1), kWhite);
+    EXPECT_EQ(StretchBitmap(Bitmap(), 3, 2).pixelColor(2, 1), kWhite);
 
     // An icon stays at its size in the corner; its transparent column and the rest show white.
     const Bitmap icon = StretchPicture(iconPicture(), 9, 7);
