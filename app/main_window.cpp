@@ -1,6 +1,8 @@
 #include "main_window.h"
 
+#include "app/about_window.h"
 #include "app/globals.h"
+#include "app/help_links.h"
 #include "app/project_folders.h"
 #include "app/settings_file.h"
 #include "convert/adjust_window.h"
@@ -12,6 +14,8 @@
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
 #include "ui_main_window.h"
+#include "rename/rename_window.h"
+#include "viewers/folder_viewer.h"
 #include "viewers/picture_viewer.h"
 
 #include <QApplication>
@@ -88,17 +92,6 @@ QLabel* adjustLabel(const char* name) {
     return label;
 }
 
-// The rename window's folder label, once the rename window exists.
-QLabel* renameFolderLabel() {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        QWidget* window = top->objectName() == QLatin1String("FrmRename")
-                              ? top
-                              : top->findChild<QWidget*>(QStringLiteral("FrmRename"));
-        if (window) return window->findChild<QLabel*>(QStringLiteral("LblFolder"));
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 QImage ProgramIcon(int size) {
@@ -172,6 +165,11 @@ void TFrmfirst::connectControls() {
     OnClick(Cmdfolder, this, &TFrmfirst::CmdfolderClick);
     OnClick(Cmdnext, this, &TFrmfirst::CmdnextClick);
     OnSignal(Image1, &PictureBox::clicked, this, &TFrmfirst::Image1Click);
+    OnClick(CmdSupport, this, &TFrmfirst::CmdSupportClick);
+    OnClick(BitBtn4, this, &TFrmfirst::BitBtn4Click);
+    OnClick(BitBtn3, this, &TFrmfirst::BitBtn3Click);
+    OnClick(Button1, this, &TFrmfirst::Button1Click);
+    OnClick(BitBtn1, this, &TFrmfirst::BitBtn1Click);
 }
 
 void TFrmfirst::FormCreate() {
@@ -278,7 +276,7 @@ void TFrmfirst::CmdfolderClick() {
     const QString folder = ExtractFilePath(path);
 
     if (folder == StoredImagesFolder) dialogs().plain(kNoteStoredImagesFolder);
-    if (QLabel* label = renameFolderLabel()) label->setText(folder);
+    if (FrmRename) FrmRename->LblFolder->setText(folder);
 
     TFrmadjust& adjust = adjustWindow();
     if (adjust.LoadIntoAdjustWindow(path, true, true) == LoadOutcome::Rejected) return;
@@ -376,11 +374,17 @@ void TFrmfirst::CmdnextClick() {
             adjust.showModal();
         }
     } else if (Radviewer->isChecked()) {
-        // A folder goes to the folder viewer once it is built.
-        if (!selection.FolderSelected) OpenPictureViewer(adjustWindow().PreviewPicture());
+        if (selection.FolderSelected) {
+            const QString folder = selection.SelectedFolder;
+            OpenFolderViewer(folder, [this, folder] { ScanFolderImages(folder + QStringLiteral("*.*")); });
+        } else {
+            OpenPictureViewer(adjustWindow().PreviewPicture());
+        }
     } else if (RadRename->isChecked()) {
-        // A folder goes to the rename window once it is built.
-        if (!selection.FolderSelected) dialogs().plain(kRenameNeedsFolder);
+        if (!selection.FolderSelected)
+            dialogs().plain(kRenameNeedsFolder);
+        else if (FrmRename)
+            FrmRename->showModal();
     } else {
         // Conversion at full size goes to the save action once saving is built.
     }
@@ -404,6 +408,16 @@ void TFrmfirst::Image1Click() {
     // Exactly what pressing Continue does.
     Cmdnext->click();
 }
+
+void TFrmfirst::CmdSupportClick() { WriteToSupport(); }
+
+void TFrmfirst::BitBtn4Click() { ShowDownloadsPage(); }
+
+void TFrmfirst::BitBtn3Click() { ShowHelpPage(); }
+
+void TFrmfirst::Button1Click() { ShowAboutWindow(this); }
+
+void TFrmfirst::BitBtn1Click() { close(); }
 
 void TFrmfirst::closeEvent(QCloseEvent* event) {
     if (LongOperation::running()) {

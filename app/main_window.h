@@ -77,6 +77,13 @@ public:
     // Gives the sample box the proportions of the size-adjustment window's master picture.
     void SizeSampleImage();
 
+    // The service buttons.
+    void CmdSupportClick();  // Support / Help
+    void BitBtn4Click();     // Downloads
+    void BitBtn3Click();     // Help
+    void Button1Click();     // About
+    void BitBtn1Click();     // Exit
+
 signals:
     // The window has closed; the program ends.
     void closed();

@@ -59,7 +59,9 @@ void PictureBox::render(const QRect& needed) {
     // What shows (the whole box when it is not on screen, as for a grab), plus what is asked:
     // a view far larger than the window is never made whole.
     QRect part = visibleRegion().boundingRect();
-    if (part.isEmpty()) part = rect();
+    // A box-sized stretch is made whole at once: a JPEG is then sampled as it decodes, once,
+    // and never kept at full size for a thumbnail that is half covered.
+    if (part.isEmpty() || (!viewSource_ && stretch_)) part = rect();
     part = part.united(needed).intersected(content);
     cacheValid_ = true;
     cacheBoxSize_ = size();

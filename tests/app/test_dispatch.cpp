@@ -8,8 +8,10 @@
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/picture_box.h"
+#include "rename/rename_window.h"
 #include "support/recording_host.h"
 #include "support/scripted_dialogs.h"
+#include "viewers/folder_viewer.h"
 #include "viewers/picture_viewer.h"
 
 #include <gtest/gtest.h>
@@ -43,10 +45,14 @@ protected:
         main = std::make_unique<TFrmfirst>();
         adjust = std::make_unique<TFrmadjust>(main.get());
         viewer = std::make_unique<TFrmpic>(main.get());
+        folderViewer = std::make_unique<TFrmfolderview>(main.get());
+        rename = std::make_unique<TFrmRename>(main.get());
         main->show();
         QApplication::processEvents();
     }
     void TearDown() override {
+        rename.reset();
+        folderViewer.reset();
         viewer.reset();
         adjust.reset();
         main.reset();
@@ -88,18 +94,22 @@ protected:
     // Presses Continue; whatever modal window it opens is looked at and closed with `closer`.
     // Returns the name of the window that was open, or "" when none was.
     QString continueAnd(const std::function<void()>& closer = {}) {
+        // Polled: a window that fills itself first (the folder viewer) shows a few turns later.
         QString opened;
-        QTimer::singleShot(0, [&] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                opened = modal->objectName();
-                if (closer)
-                    closer();
-                else
-                    modal->close();
-            }
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible()) return;
+            poll.stop();
+            opened = modal->objectName();
+            if (closer)
+                closer();
+            else
+                modal->close();
         });
+        poll.start(1);
         main->Cmdnext->click();
-        QApplication::processEvents();
+        poll.stop();
         return opened;
     }
     QString storedRoot() const { return WorkFolder + sep + "Stored Images" + sep; }
@@ -115,15 +125,12 @@ protected:
     std::unique_ptr<TFrmfirst> main;
     std::unique_ptr<TFrmadjust> adjust;
     std::unique_ptr<TFrmpic> viewer;
+    std::unique_ptr<TFrmfolderview> folderViewer;
+    std::unique_ptr<TFrmRename> rename;
 };
 
 TEST_F(DispatchTest, FolderPickListsTheFolderThenASinglePickKeepsTheList) {
-    // The rename window's folder label, as the rename window carries it.
-    auto* rename = new QDialog(main.get());
-    rename->setObjectName("FrmRename");
-    auto* lblFolder = new QLabel(rename);
-    lblFolder->setObjectName("LblFolder");
-
+    QLabel* lblFolder = rename->LblFolder;
     const QString sample = bmp(400, 300, "a.bmp");
     file("B.GIF");
     file("c.txt");
@@ -227,7 +234,7 @@ TEST_F(DispatchTest, TheNoteOnlyForAFolderPickInsideTheCurrentProjectFolder) {
     EXPECT_TRUE(boxes.shown.empty()) << "no project folder before the first Continue";
 
     main->RadRename->setChecked(true);
-    EXPECT_EQ(continueAnd(), "");  // a folder and rename: the rename window is not built here
+    EXPECT_EQ(continueAnd(), "FrmRename");
     EXPECT_EQ(StoredImagesFolder, storedRoot());
     EXPECT_TRUE(boxes.inputsAsked.empty());
 
@@ -305,10 +312,14 @@ TEST_F(DispatchTest, TheProjectStepNamesCreatesAndReusesTheFolders) {
 
 TEST_F(DispatchTest, NoTitleForViewingRenamingIndexingOrOneImage) {
     pickFolder(bmp(20, 10, "a.bmp"));
-    for (QRadioButton* option : {main->Radviewer, main->RadRename, main->RadWebpage}) {
-        option->setChecked(true);
-        continueAnd();
-    }
+    bmp(8, 8, "late.bmp");
+    main->Radviewer->setChecked(true);
+    EXPECT_EQ(continueAnd(), "Frmfolderview");
+    EXPECT_EQ(FolderImages.FolderImageCount, 2) << "the viewer lists the folder again";
+    main->RadRename->setChecked(true);
+    EXPECT_EQ(continueAnd(), "FrmRename");
+    main->RadWebpage->setChecked(true);
+    continueAnd();
     EXPECT_TRUE(boxes.inputsAsked.empty());
     EXPECT_FALSE(QFileInfo::exists(storedRoot()));
 

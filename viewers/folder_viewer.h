@@ -1,0 +1,73 @@
+#pragma once
+// The folder viewer Frmfolderview: the selected folder's images twenty at a time, each slot a
+// stretched thumbnail with its name above it; a click opens the picture in the single viewer.
+// Each slot holds its file's whole picture (a JPEG's compressed data), and its image control
+// keeps only the box-sized display of it.
+
+#include "platform/window_kit.h"
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace Ui {
+class TFrmfolderview;
+}
+class PictureBox;
+class QLabel;
+class QPushButton;
+
+class TFrmfolderview : public ModalForm {
+    Q_OBJECT
+public:
+    static constexpr int kSlots = 20;
+
+    explicit TFrmfolderview(QWidget* parent = nullptr);
+    ~TFrmfolderview() override;
+
+    // Runs `rescan` (which refreshes FolderImages), takes the count and the folder, fills page 1
+    // and shows the window modally. A load failure on page 1 reaches the caller, and the window
+    // does not open.
+    void OpenFolderViewer(const QString& selectedFolder, const std::function<void()>& rescan);
+    // The same without showing.
+    void PrepareFolder(const QString& selectedFolder, const std::function<void()>& rescan);
+
+    // Fills the page whose slot 1 shows position `first` (1, 21, 41, ...). A file that fails
+    // to load ends the fill there with its error; the page start is then left as it was.
+    void FillPage(int first);
+
+    int PageStart() const { return pageStart_; }
+    int ViewerImageCount() const { return viewerImageCount_; }
+    const QString& ViewerFolder() const { return viewerFolder_; }
+    bool Filling() const { return filling_; }
+
+    // Slot k, 1 to 20.
+    PictureBox* SlotImage(int k) const;
+    QLabel* SlotLabel(int k) const;
+
+    // Handlers.
+    void CmdleftClick();   // View Previous 20
+    void CmdrightClick();  // View Next 20
+    void ImageClick(int k);
+    void BitBtn1Click();  // Ok
+
+private:
+    void FormCreate();
+    void connectControls();
+    void clearSlot(int k);
+    void setSlotName(int k, const QString& name);
+
+    std::unique_ptr<Ui::TFrmfolderview> ui;
+    PictureBox* images_[kSlots] = {};
+    QLabel* labels_[kSlots] = {};
+    int viewerImageCount_ = 0;
+    QString viewerFolder_;
+    int pageStart_ = 1;
+    bool filling_ = false;
+};
+
+// The one folder viewer while it exists.
+extern TFrmfolderview* Frmfolderview;
+
+// The Continue action's way in: see TFrmfolderview::OpenFolderViewer.
+void OpenFolderViewer(const QString& selectedFolder, const std::function<void()>& rescan);
