@@ -92,17 +92,6 @@ QLabel* adjustLabel(const char* name) {
     return label;
 }
 
-// The rename window's folder label, once the rename window exists.
-QLabel* renameFolderLabel() {
-    for (QWidget* top : QApplication::topLevelWidgets()) {
-        QWidget* window = top->objectName() == QLatin1String("FrmRename")
-                              ? top
-                              : top->findChild<QWidget*>(QStringLiteral("FrmRename"));
-        if (window) return window->findChild<QLabel*>(QStringLiteral("LblFolder"));
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 QImage ProgramIcon(int size) {
@@ -287,7 +276,7 @@ void TFrmfirst::CmdfolderClick() {
     const QString folder = ExtractFilePath(path);
 
     if (folder == StoredImagesFolder) dialogs().plain(kNoteStoredImagesFolder);
-    if (QLabel* label = renameFolderLabel()) label->setText(folder);
+    if (FrmRename) FrmRename->LblFolder->setText(folder);
 
     TFrmadjust& adjust = adjustWindow();
     if (adjust.LoadIntoAdjustWindow(path, true, true) == LoadOutcome::Rejected) return;

@@ -37,30 +37,6 @@ TEST_F(FolderScanTest, CountsOnlyPlainFilesWithTheSixExtensions) {
               "4 Images Found -> 1 Jpeg, 1 Gif, 1 Bitmap, 0 Metafile, 0 Icon, 1 Tif");
 }
 
-TEST_F(FolderScanTest, SummaryPutsJpegFirstWhateverTheCountingOrder) {
-    for (const char* name : {"a.jpg", "B.GIF", "c.txt"}) touch(name);
-    EXPECT_EQ(scan().summaryLine(),
-              "2 Images Found -> 1 Jpeg, 1 Gif, 0 Bitmap, 0 Metafile, 0 Icon, 0 Tif");
-
-    FolderImageList counts;
-    counts.FolderImageCount = 21;
-    counts.JpgCount = 1;
-    counts.GifCount = 2;
-    counts.BmpCount = 3;
-    counts.EmfCount = 4;
-    counts.IcoCount = 5;
-    counts.TifCount = 6;
-    EXPECT_EQ(counts.summaryLine(),
-              "21 Images Found -> 1 Jpeg, 2 Gif, 3 Bitmap, 4 Metafile, 5 Icon, 6 Tif");
-}
-
-TEST_F(FolderScanTest, AnEmptyOrMissingFolderListsNothing) {
-    EXPECT_EQ(scan().FolderImageCount, 0);
-    const FolderImageList missing = ScanFolder(dir.filePath("gone") + QDir::separator() + "*.*");
-    EXPECT_EQ(missing.FolderImageCount, 0);
-    EXPECT_TRUE(missing.FolderImageNames.isEmpty());
-}
-
 TEST_F(FolderScanTest, MoreThanFiveThousandImagesKeepsTheFirstAndCountsAll) {
     // 5003 images and one other file: names sort as listed, so the last three fall off.
     for (int i = 0; i < 5003; ++i) touch(QString::asprintf("img%05d.%s", i, i % 2 ? "gif" : "jpg"));
@@ -93,16 +69,11 @@ TEST(SampleBoxSize, FollowsTheLongerSideWithASinglePrecisionRatio) {
 }
 
 TEST(ProjectTitles, EnteredAndStayingInsideTheWorkFolder) {
-    EXPECT_TRUE(ProjectTitleEntered("Vacation"));
     EXPECT_TRUE(ProjectTitleEntered("  Florida "));
-    EXPECT_FALSE(ProjectTitleEntered(""));
-    EXPECT_FALSE(ProjectTitleEntered("   "));
     EXPECT_FALSE(ProjectTitleEntered(QString("\t \x01 ")));
 
-    EXPECT_TRUE(ProjectTitleStaysInside("Vacation"));
-    EXPECT_TRUE(ProjectTitleStaysInside("  leading"));
-    EXPECT_TRUE(ProjectTitleStaysInside("a..b"));
-    EXPECT_TRUE(ProjectTitleStaysInside("..."));
+    for (const char* inside : {"  leading", "a..b", "..."})
+        EXPECT_TRUE(ProjectTitleStaysInside(inside)) << inside;
     for (const char* outside : {"../x", "a/b", "a\\b", "/", ".", "..", " .. ", "\\..\\up"})
         EXPECT_FALSE(ProjectTitleStaysInside(outside)) << outside;
 }

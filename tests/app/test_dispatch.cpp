@@ -1,0 +1,421 @@
+// The picks and Continue on the real windows: the main window, the size-adjustment window and the
+// single image viewer, with scripted dialogs and folders of their own.
+#include "app/globals.h"
+#include "app/main_window.h"
+#include "app/selection.h"
+#include "app/settings_file.h"
+#include "convert/adjust_window.h"
+#include "formats/picture.h"
+#include "platform/desktop.h"
+#include "platform/picture_box.h"
+#include "rename/rename_window.h"
+#include "support/recording_host.h"
+#include "support/scripted_dialogs.h"
+#include "viewers/folder_viewer.h"
+#include "viewers/picture_viewer.h"
+
+#include <gtest/gtest.h>
+#include <QApplication>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+const QChar sep = QDir::separator();
+
+class DispatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static const bool formatsRegistered = (InitPictureFormats(), true);
+        (void)formatsRegistered;
+        setApplicationDataFolderOverride(appData.path());
+        UseSettingsFileForWindowSizes();
+        StoredImagesFolder.clear();
+        WebpagesFolder.clear();
+        FolderImages = {};
+        main = std::make_unique<TFrmfirst>();
+        adjust = std::make_unique<TFrmadjust>(main.get());
+        viewer = std::make_unique<TFrmpic>(main.get());
+        folderViewer = std::make_unique<TFrmfolderview>(main.get());
+        rename = std::make_unique<TFrmRename>(main.get());
+        main->show();
+        QApplication::processEvents();
+    }
+    void TearDown() override {
+        rename.reset();
+        folderViewer.reset();
+        viewer.reset();
+        adjust.reset();
+        main.reset();
+        SetWindowSizeStore({});
+        setApplicationDataFolderOverride({});
+    }
+
+    // A BMP of the given size in the pictures folder (or a subfolder of it).
+    QString bmp(int width, int height, const QString& name) {
+        Bitmap bitmap;
+        bitmap.create(width, height, 24);
+        Picture picture;
+        picture.assign(bitmap);
+        const QString path = pictures.filePath(name);
+        QDir().mkpath(QFileInfo(path).path());
+        picture.saveToFile(path);
+        return path;
+    }
+    QString file(const QString& name, const QByteArray& bytes = {}) {
+        const QString path = pictures.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+    void pickImage(const QString& path) {
+        boxes.openAnswers.push_back({path, 1});
+        main->Cmdimage->click();
+    }
+    void pickFolder(const QString& path) {
+        boxes.openAnswers.push_back({path, 1});
+        main->Cmdfolder->click();
+    }
+    QString adjustText(const char* name) {
+        auto* label = adjust->findChild<QLabel*>(name);
+        EXPECT_NE(label, nullptr) << name;
+        return label ? label->text() : QString();
+    }
+    // Presses Continue; whatever modal window it opens is looked at and closed with `closer`.
+    // Returns the name of the window that was open, or "" when none was.
+    QString continueAnd(const std::function<void()>& closer = {}) {
+        // Polled: a window that fills itself first (the folder viewer) shows a few turns later.
+        QString opened;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible()) return;
+            poll.stop();
+            opened = modal->objectName();
+            if (closer)
+                closer();
+            else
+                modal->close();
+        });
+        poll.start(1);
+        main->Cmdnext->click();
+        poll.stop();
+        return opened;
+    }
+    QString storedRoot() const { return WorkFolder + sep + "Stored Images" + sep; }
+    QString pagesRoot() const { return storedRoot() + "Your Webpages" + sep; }
+    QByteArray settings() const {
+        QFile f(SettingsFile);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir appData;
+    QTemporaryDir pictures;
+    ScriptedDialogs boxes;
+    std::unique_ptr<TFrmfirst> main;
+    std::unique_ptr<TFrmadjust> adjust;
+    std::unique_ptr<TFrmpic> viewer;
+    std::unique_ptr<TFrmfolderview> folderViewer;
+    std::unique_ptr<TFrmRename> rename;
+};
+
+TEST_F(DispatchTest, FolderPickListsTheFolderThenASinglePickKeepsTheList) {
+    QLabel* lblFolder = rename->LblFolder;
+    const QString sample = bmp(400, 300, "a.bmp");
+    file("B.GIF");
+    file("c.txt");
+    pickFolder(sample);
+    const QString folder = pictures.path() + sep;
+
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    EXPECT_TRUE(main->selection.FolderSelected);
+    EXPECT_FALSE(main->selection.OneImageSelected);
+    EXPECT_EQ(main->selection.SelectedFolder, folder);
+    EXPECT_EQ(lblFolder->text(), folder);
+    EXPECT_EQ(FolderImages.FolderImageCount, 2);
+    EXPECT_EQ(FolderImages.FolderImageNames, QStringList({"a.bmp", "B.GIF"}));
+    EXPECT_EQ(adjustText("Lblsize"),
+              "2 Images Found -> 0 Jpeg, 1 Gif, 1 Bitmap, 0 Metafile, 0 Icon, 0 Tif");
+    EXPECT_EQ(adjustText("Lbldetails"), "Images In Folder:");
+    EXPECT_EQ(adjustText("Lblname"), "Folder Name Chosen:");
+    EXPECT_EQ(adjustText("LblImageName"), folder);
+    EXPECT_EQ(adjustText("Lbltitle"),
+              "You are working with all images in the folder " + folder +
+                  ". One image is displayed below as a sample so you can view the size "
+                  "adjustment. When you click the save button, other options will appear for "
+                  "naming and saving all images in this folder. Slide the scroll bar below to "
+                  "adjust the image sizes, then click the save button to create your new images.");
+    EXPECT_EQ(main->LblChosen->text(), "Folder Chosen -> " + folder);
+    EXPECT_EQ(main->LblSizeAndWidth->text(), "You are working with all images in this folder.");
+    EXPECT_EQ(main->Lblinfo->text(),
+              "Now select an option below, then click \"Next Page\". You can make thumbnail "
+              "images, convert image types, use the image viewer, or adjust image sizes larger "
+              "or smaller, then save.");
+    EXPECT_EQ(main->Image1->size(), QSize(104, 78));
+    EXPECT_EQ(main->Image1->picture().width(), 400);
+    EXPECT_EQ(IniFile(SettingsFile).readString("History", "Last Dir", {}), folder);
+
+    // A single image from elsewhere: the folder and its list stay, the flags switch.
+    QDir(pictures.path()).mkdir("one");
+    const QString tall = bmp(300, 400, "one/tall.bmp");
+    pickImage(tall);
+    EXPECT_TRUE(main->selection.OneImageSelected);
+    EXPECT_FALSE(main->selection.FolderSelected);
+    EXPECT_EQ(main->selection.SelectedImage, tall);
+    EXPECT_EQ(main->selection.SelectedFolder, folder);
+    EXPECT_EQ(FolderImages.FolderImageCount, 2);
+    EXPECT_EQ(lblFolder->text(), folder);
+    const qint64 bytes = QFileInfo(tall).size();
+    EXPECT_EQ(main->Image1->size(), QSize(58, 78));
+    EXPECT_EQ(main->LblChosen->text(), "Image Chosen -> tall.bmp");
+    EXPECT_EQ(main->LblSizeAndWidth->text(), QString("Image is 300 x 400, %1 bytes").arg(bytes));
+    EXPECT_EQ(main->Lblinfo->text(), "Now select an option below, then click \"Next Page\"");
+    EXPECT_EQ(adjustText("Lblsize"), QString::number(bytes));
+    EXPECT_EQ(adjustText("Lbldetails"), "Original Image Size:");
+    EXPECT_EQ(adjustText("Lblname"), "Original Image Name:");
+    EXPECT_EQ(adjustText("LblImageName"), "tall.bmp");
+    EXPECT_TRUE(adjustText("Lbltitle").startsWith("Slide the scroll bar below or choose"));
+    EXPECT_EQ(IniFile(SettingsFile).readString("History", "Last Dir", {}),
+              pictures.path() + sep + "one" + sep);
+    EXPECT_EQ(boxes.openDialogsAsked.back().startFolder, folder) << "starts where the last pick was";
+
+    // A cancelled dialog changes nothing.
+    main->Cmdfolder->click();
+    EXPECT_TRUE(main->selection.OneImageSelected);
+}
+
+TEST_F(DispatchTest, AFileThatFailsToLoadKeepsThePreviousSelection) {
+    const QString good = bmp(200, 200, "good.bmp");
+    pickImage(good);
+    const QString chosen = main->LblChosen->text();
+
+    pickImage(file("damaged.bmp", "BM not a bitmap at all"));
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::ErrorReport);
+    EXPECT_EQ(main->selection.SelectedImage, good);
+    EXPECT_EQ(main->LblChosen->text(), chosen);
+    EXPECT_EQ(main->Image1->size(), QSize(78, 78));
+    EXPECT_EQ(adjust->ImageSave.width(), 200);
+
+    // A TIFF the reader refuses: its own message, no second box, nothing changes.
+    RecordingHost host;
+    const QString refused = file("refused.tif", QByteArray("MM\0\x2a\0\0\0\x08\0\0", 10));
+    pickImage(refused);
+    pickFolder(refused);
+    EXPECT_EQ(host.messages.size(), 2);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(main->selection.OneImageSelected);
+    EXPECT_FALSE(main->selection.FolderSelected);
+    EXPECT_EQ(main->selection.SelectedImage, good);
+    EXPECT_EQ(main->LblChosen->text(), chosen);
+}
+
+TEST_F(DispatchTest, TheNoteOnlyForAFolderPickInsideTheCurrentProjectFolder) {
+    QDir().mkpath(storedRoot());
+    const QString inside = storedRoot() + "inside.bmp";
+    {
+        Bitmap b;
+        b.create(4, 4, 24);
+        Picture p;
+        p.assign(b);
+        p.saveToFile(inside);
+    }
+    pickFolder(inside);
+    EXPECT_TRUE(boxes.shown.empty()) << "no project folder before the first Continue";
+
+    main->RadRename->setChecked(true);
+    EXPECT_EQ(continueAnd(), "FrmRename");
+    EXPECT_EQ(StoredImagesFolder, storedRoot());
+    EXPECT_TRUE(boxes.inputsAsked.empty());
+
+    pickImage(inside);
+    EXPECT_TRUE(boxes.shown.empty()) << "a single pick never gets the note";
+    pickFolder(inside);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Plain);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("NOTE: This folder is used for storing"));
+    EXPECT_TRUE(main->selection.FolderSelected) << "the pick goes on after the note";
+}
+
+TEST_F(DispatchTest, TheProjectStepNamesCreatesAndReusesTheFolders) {
+    pickFolder(bmp(40, 30, "a.bmp"));
+
+    // Cancel gives back the pre-filled text, which names the project.
+    bool hiddenIsMaster = false;
+    EXPECT_EQ(continueAnd([&] {
+                  hiddenIsMaster = adjust->ImageHidden.width() == 40;
+                  adjust->close();
+              }),
+              "Frmadjust");
+    ASSERT_EQ(boxes.inputsAsked.size(), 1u);
+    EXPECT_EQ(boxes.inputsAsked[0].caption, "Enter a project name or title");
+    EXPECT_EQ(boxes.inputsAsked[0].prompt, "Enter a title to help you identify this project:");
+    EXPECT_EQ(boxes.inputsAsked[0].prefilled, "Enter Any Title Here");
+    EXPECT_EQ(StoredImagesFolder, storedRoot() + "Enter Any Title Here" + sep);
+    EXPECT_EQ(WebpagesFolder, pagesRoot() + "Enter Any Title Here" + sep);
+    EXPECT_TRUE(QFileInfo(StoredImagesFolder).isDir());
+    EXPECT_TRUE(QFileInfo(WebpagesFolder).isDir());
+    EXPECT_TRUE(hiddenIsMaster);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The same title again: told once per folder, and on into the task.
+    boxes.inputAnswers.push_back("Enter Any Title Here");
+    EXPECT_EQ(continueAnd(), "Frmadjust");
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Information);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("The project title already exists"));
+    EXPECT_TRUE(boxes.shown[0].text.endsWith("located at: " + storedRoot() +
+                                             "Enter Any Title Here" + sep));
+    EXPECT_TRUE(boxes.shown[1].text.endsWith("located at: " + pagesRoot() +
+                                             "Enter Any Title Here" + sep));
+    boxes.shown.clear();
+
+    // Only spaces: refused, nothing opens.
+    boxes.inputAnswers.push_back("   ");
+    EXPECT_EQ(continueAnd(), "");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("No name was entered."));
+    boxes.shown.clear();
+
+    // Leading spaces stay in the folder's name.
+    boxes.inputAnswers.push_back("  Beach");
+    EXPECT_EQ(continueAnd(), "Frmadjust");
+    EXPECT_TRUE(QFileInfo(storedRoot() + "  Beach").isDir());
+    EXPECT_TRUE(QFileInfo(pagesRoot() + "  Beach").isDir());
+    EXPECT_EQ(ProjectTitle, "  Beach" + QString(sep));
+
+    // A title that would reach outside the work folder: the folder error, nothing made.
+    const QStringList before = QDir(WorkFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    for (const QString& title : {QString("../../escaped"), QString(".."), QString("a/b")}) {
+        boxes.inputAnswers.push_back(title);
+        EXPECT_EQ(continueAnd(), "") << title.toStdString();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].kind, MessageKind::Error);
+        EXPECT_TRUE(boxes.shown[0].text.endsWith(
+            "Please contact support@pixolet.example if you continue to have trouble."));
+        boxes.shown.clear();
+    }
+    EXPECT_FALSE(QFileInfo(appData.path() + sep + "escaped").exists());
+    EXPECT_FALSE(QFileInfo(storedRoot() + "a").exists());
+    EXPECT_EQ(QDir(WorkFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+}
+
+TEST_F(DispatchTest, NoTitleForViewingRenamingIndexingOrOneImage) {
+    pickFolder(bmp(20, 10, "a.bmp"));
+    bmp(8, 8, "late.bmp");
+    main->Radviewer->setChecked(true);
+    EXPECT_EQ(continueAnd(), "Frmfolderview");
+    EXPECT_EQ(FolderImages.FolderImageCount, 2) << "the viewer lists the folder again";
+    main->RadRename->setChecked(true);
+    EXPECT_EQ(continueAnd(), "FrmRename");
+    main->RadWebpage->setChecked(true);
+    continueAnd();
+    EXPECT_TRUE(boxes.inputsAsked.empty());
+    EXPECT_FALSE(QFileInfo::exists(storedRoot()));
+
+    pickImage(bmp(20, 10, "b.bmp"));
+    main->RadChange->setChecked(true);
+    EXPECT_EQ(continueAnd(), "Frmadjust");
+    main->RadRename->setChecked(true);
+    EXPECT_EQ(continueAnd(), "");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("This option allows you to rename an entire"));
+    EXPECT_TRUE(boxes.inputsAsked.empty());
+    EXPECT_FALSE(QFileInfo::exists(storedRoot()));
+    EXPECT_EQ(StoredImagesFolder, storedRoot()) << "the bare roots after every Continue";
+    EXPECT_EQ(WebpagesFolder, pagesRoot());
+}
+
+TEST_F(DispatchTest, ThumbnailWebPageNeedsAFolder) {
+    // Nothing selected: the refusal, and the thumbnail option has taken over.
+    main->RadThumbWebpage->setChecked(true);
+    EXPECT_EQ(continueAnd(), "");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("Please select an image or folder of images"));
+    EXPECT_TRUE(main->Radthumb->isChecked());
+    EXPECT_TRUE(ThumbWebpageWanted);
+    boxes.shown.clear();
+
+    pickImage(bmp(20, 10, "b.bmp"));
+    main->RadThumbWebpage->setChecked(true);
+    EXPECT_EQ(continueAnd(), "");
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(boxes.shown[0].text.startsWith("You have only selected 1 image. If you wish"));
+    EXPECT_TRUE(main->RadThumbWebpage->isChecked());
+
+    // With a folder: the project, the flag, and the adjust window for thumbnails.
+    pickFolder(bmp(20, 10, "c.bmp"));
+    boxes.inputAnswers.push_back("Pages");
+    main->RadThumbWebpage->setChecked(true);
+    EXPECT_EQ(continueAnd(), "Frmadjust");
+    EXPECT_TRUE(ThumbWebpageWanted);
+    EXPECT_TRUE(main->Radthumb->isChecked());
+    EXPECT_TRUE(QFileInfo(pagesRoot() + "Pages").isDir());
+
+    main->RadChange->setChecked(true);
+    continueAnd();
+    EXPECT_FALSE(ThumbWebpageWanted) << "kept only until the next Continue";
+}
+
+TEST_F(DispatchTest, ViewerOpensOnASinglePickAndFromTheSample) {
+    adjust->findChild<QLabel*>("Lblnote1")->setText("left over");
+    // The sample clicked with nothing picked: the refusal.
+    main->Image1Click();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_TRUE(adjustText("Lblnote1").isEmpty()) << "the notes are emptied on every Continue";
+
+    main->Chkopenviewer->setChecked(true);
+    main->Radthumb->setChecked(true);
+    QSize shown;
+    QTimer::singleShot(0, [&] {
+        if (Frmpic->isVisible()) shown = QSize(Frmpic->ReferencePicture().width(), Frmpic->ReferencePicture().height());
+        Frmpic->close();
+    });
+    pickImage(bmp(30, 20, "v.bmp"));
+    EXPECT_EQ(shown, QSize(30, 20)) << "auto-open: the pick ends in the viewer";
+    EXPECT_TRUE(main->Radviewer->isChecked());
+
+    main->Chkopenviewer->setChecked(false);
+    main->Radthumb->setChecked(true);
+    QTimer::singleShot(0, [&] {
+        shown = Frmpic->isVisible() ? Frmpic->ViewSize() : QSize();
+        Frmpic->close();
+    });
+    main->Image1Click();
+    EXPECT_EQ(shown, QSize(30, 20));
+    EXPECT_TRUE(main->Radviewer->isChecked());
+}
+
+TEST_F(DispatchTest, ExitFromTheAdjustWindowEndsTheProgramWithSettingsSaved) {
+    bool ended = false;
+    QObject::connect(main.get(), &TFrmfirst::closed, [&] { ended = true; });
+    pickImage(bmp(20, 10, "b.bmp"));
+    main->Radconvert->setChecked(true);
+    main->RadChange->setChecked(true);
+    EXPECT_EQ(continueAnd([&] { adjust->findChild<QPushButton*>("BitBtn5")->click(); }),
+              "Frmadjust");
+    EXPECT_TRUE(ended);
+    EXPECT_FALSE(main->isVisible());
+    const IniFile ini(SettingsFile);
+    EXPECT_TRUE(ini.readBool("Screen", "Change", false));
+    EXPECT_FALSE(ini.readBool("Screen", "Convert", true));
+    EXPECT_NE(ini.readInteger("Frmfirst", "W", 0), 0);
+
+    // The next Continue starts with the flag down again.
+    ExitRequested = true;
+    main->RadRename->setChecked(true);
+    continueAnd();
+    EXPECT_FALSE(ExitRequested);
+}
+
+}  // namespace
