@@ -208,7 +208,6 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
     ui->Lblnote4->clear();
     results.ClearLines();
     results.show();
-    results.raise();
     ProcessedCount = 0;
 
     {
@@ -225,7 +224,6 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
                            sourcePath);
         };
         const AfterFile after = [&](const QString& name, const ConvertedFile& file, bool first) {
-            ++ProcessedCount;
             // Thumbnail web page, per file: when ThumbWebpageWanted and the output is JPEG, the
             // page writer's per-file step for `name` (and `file`) goes here.
             (void)file;
@@ -235,7 +233,7 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
         };
         // The quality is read afresh for the run, as the writer reads it each time.
         if (job.type == OutputType::Jpeg) job.quality = qualityWindow().Quality();
-        RunBatch(job, mask, ImageHidden, results.Sink(), after, reading);
+        RunBatch(job, mask, ImageHidden, results.Sink(), after, reading, &ProcessedCount);
     }
 
     // Thumbnail web page, after the run: when ThumbWebpageWanted and ProcessedCount > 0, the
