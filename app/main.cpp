@@ -3,6 +3,9 @@
 #include "app/main_window.h"
 #include "app/progress_window.h"
 #include "convert/adjust_window.h"
+#include "convert/options_window.h"
+#include "convert/quality_window.h"
+#include "convert/results_window.h"
 #include "formats/host.h"
 #include "formats/metafile.h"
 #include "formats/picture.h"
@@ -41,6 +44,11 @@ int main(int argc, char** argv) {
         // The fixed windows, created once in this order and reused until the end.
         TFrmfirst frmfirst;
         TFrmadjust frmadjust(&frmfirst);
+        TFrmcomp frmcomp(&frmadjust);
+        TFrmoptions frmoptions(&frmadjust);
+        // A child of the size-adjustment window, so it stays usable beside it while that one
+        // is modal.
+        TFrmresults frmresults(&frmadjust);
         TFrmpic frmpic(&frmfirst);
         TFrmfolderview frmfolderview(&frmfirst);
         TFrmRename frmrename(&frmfirst);

@@ -13,6 +13,7 @@
 #include "platform/desktop.h"
 #include "platform/error_report.h"
 #include "platform/file_system.h"
+#include "platform/disabled_widgets.h"
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
 #include "ui_main_window.h"
@@ -367,6 +368,11 @@ void TFrmfirst::CmdnextClick() {
         for (const char* note : {"Lblnote1", "Lblnote2", "Lblnote3", "Lblnote4"})
             adjustLabel(note)->clear();
 
+    if (Frmadjust) {
+        Frmadjust->FolderSelected = selection.FolderSelected;
+        Frmadjust->SelectedFolder = selection.SelectedFolder;
+    }
+
     if (!selection.OneImageSelected && !selection.FolderSelected) {
         dialogs().plain(kNoSelection);
     } else if (RadWebpage->isChecked()) {
@@ -395,7 +401,16 @@ void TFrmfirst::CmdnextClick() {
         else if (FrmRename)
             FrmRename->showModal();
     } else {
-        // Conversion at full size goes to the save action once saving is built.
+        // Conversion at full size: the save action runs with the size-adjustment window
+        // hidden, so this window stays live meanwhile and must not start anything else.
+        TFrmadjust& adjust = adjustWindow();
+        adjust.findChild<QScrollBar*>(QStringLiteral("ScrollBar1"))->setValue(100);
+        {
+            DisabledWidgets off{ui->centralwidget};
+            adjust.CmdsaveClick();
+        }
+        LblSizeAndWidth->clear();
+        Lblinfo->setText(adjustLabel("Lblnote1")->text());
     }
 
     if (ExitRequested) close();

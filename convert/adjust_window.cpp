@@ -61,7 +61,8 @@ void TFrmadjust::connectControls() {
     OnClick(ui->BitBtn6, this, &TFrmadjust::BitBtn6Click);
     OnClick(ui->BitBtn4, this, &TFrmadjust::BitBtn4Click);
     OnClick(ui->BitBtn5, this, &TFrmadjust::BitBtn5Click);
-    // Cmdsave and Cmdcalculate are wired by the saving code.
+    OnClick(ui->Cmdsave, this, &TFrmadjust::CmdsaveClick);
+    OnClick(ui->Cmdcalculate, this, &TFrmadjust::CmdcalculateClick);
 }
 
 void TFrmadjust::FormCreate() {

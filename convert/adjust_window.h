@@ -3,7 +3,9 @@
 // an exact width and height, with a live preview. It owns the three pictures every save works
 // from and the sizing state the batch applies to a folder.
 
+#include "convert/batch.h"
 #include "formats/picture.h"
+#include "platform/dialogs.h"
 #include "platform/window_kit.h"
 
 #include <QSize>
@@ -29,6 +31,16 @@ public:
     int OriginalHeight = 0;
     bool ExactSizeSet = false;
     QString ProgramFolder;
+    // The JPEG encoding the last single save or estimate made.
+    Picture Imagejpeg;
+    // What the save action works on, set by Continue: the one image shown, or every image of
+    // the folder (ending with a separator).
+    bool FolderSelected = false;
+    QString SelectedFolder;
+    // Image files handled by the current or last folder run.
+    int ProcessedCount = 0;
+    // The file-save dialog's settings; each output type sets its own before the dialog opens.
+    FileDialogOptions SaveDialog1;
 
     // The preview control. While the slider moves it paints only the part of the scaled master
     // that shows; PreviewPicture() gives the whole bitmap.
@@ -56,8 +68,17 @@ public:
     void BitBtn6Click();
     void BitBtn4Click();
     void BitBtn5Click();
+    // Saves the preview as one file, or converts the selected folder.
+    void CmdsaveClick();
+    // Writes the preview in the four types to temporary files and shows their sizes.
+    void CmdcalculateClick();
+    // The dialog's settings for the output type; for JPEG the quality window follows.
+    void PrepareSaveDialog(OutputType type);
 
 private:
+    void saveOneImage();
+    void saveFolder();
+    void runFolder(const BatchJob& job, const QString& mask);
     void FormCreate();
     void connectControls();
     // Shows the master scaled to `size` in the preview, or says why it cannot and changes

@@ -1,0 +1,73 @@
+#pragma once
+// The folder save without a window: which files a run takes, the new size of each, and the
+// per-file load, stretch and write with its result line. The size-adjustment window, the probe,
+// the tests and the benchmark all run this same code.
+
+#include "formats/picture.h"
+#include "formats/result_sink.h"
+
+#include <QSize>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// What the output-type window offers (ICON is never written).
+enum class OutputType { Jpeg, Bitmap, Tif, Metafile, Cancel };
+
+// How every file of a run is sized: the slider percentage of each file's own size, or one
+// exact size for all.
+struct BatchSizing {
+    int percent = 100;
+    bool exact = false;
+    QSize exactSize;
+};
+
+struct BatchJob {
+    QString sourceFolder;  // ends with a separator
+    QString outputFolder;  // ends with a separator
+    OutputType type = OutputType::Jpeg;
+    int quality = 75;      // JPEG only
+    BatchSizing sizing;
+};
+
+// What ConvertOneFile did with one source file: the path its one result line names and
+// whether that file was there already (and was left alone). `skipped` when nothing was written
+// and no line added: a TIFF the reader refused (it has shown why), or a new size with no
+// pixels (a message says so).
+struct ConvertedFile {
+    QString outputPath;
+    bool alreadyExisted = false;
+    bool skipped = false;
+};
+
+// Called after the stretch, before the write, with the source's full path (the results
+// window's "Reading File #" line).
+using BeforeWrite = std::function<void(const QString& sourcePath)>;
+
+// The extension each output type writes, with the dot.
+QString OutputExtension(OutputType type);
+
+// The new size of a w × h picture: the exact size, or each side by the shared sizing rule.
+QSize BatchTargetSize(const BatchSizing& sizing, int width, int height);
+
+// The names (without folder) a run over folder + mask visits: plain files in listing order,
+// images only. `firstListed` receives the first entry of the whole listing (image or not).
+QStringList BatchFileNames(const QString& folder, const QString& mask,
+                           QString* firstListed = nullptr);
+
+// Loads folder + name into `working`, stretches it to the new size (a JPEG streams from its
+// scanlines, never held at full size), makes that the working picture, and writes it into the
+// output folder under the source's name with the output type's extension. An existing output
+// is never replaced: its "already exists" line is added instead. Decoding and writing failures
+// throw (the run stops there; what was written stays).
+ConvertedFile ConvertOneFile(const BatchJob& job, const QString& name, Picture& working,
+                             const ResultSink& results, const BeforeWrite& beforeWrite = {});
+
+// Called after each file of a run, with whether it was the first entry of the listing.
+using AfterFile = std::function<void(const QString& name, const ConvertedFile& file, bool first)>;
+
+// The run's loop: every image of folder + mask through ConvertOneFile, `afterFile` after each.
+// Returns how many image files it handled (ProcessedCount). A failure throws out of the loop.
+int RunBatch(const BatchJob& job, const QString& mask, Picture& working,
+             const ResultSink& results, const AfterFile& afterFile = {},
+             const BeforeWrite& beforeWrite = {});

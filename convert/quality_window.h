@@ -1,0 +1,31 @@
+#pragma once
+// The quality window Frmcomp: the JPEG quality on a slider from 1 to 100, with words for it.
+// Kept for the whole run; the JPEG writer reads the number label each time it runs.
+
+#include "platform/window_kit.h"
+
+#include <memory>
+
+namespace Ui {
+class TFrmcomp;
+}
+
+class TFrmcomp : public ModalForm {
+    Q_OBJECT
+public:
+    explicit TFrmcomp(QWidget* parent = nullptr);
+    ~TFrmcomp() override;
+
+    // The text of Lblnumber read as an integer (a text that is not one throws).
+    int Quality() const;
+
+    void ScrollBar1Change();
+    void Button1Click();
+
+private:
+    void FormCreate();
+
+    std::unique_ptr<Ui::TFrmcomp> ui;
+};
+
+extern TFrmcomp* Frmcomp;

@@ -1,0 +1,84 @@
+#include "results_window.h"
+
+#include "ui_results_window.h"
+
+#include "platform/controls.h"
+
+#include <QListWidget>
+#include <QPointer>
+
+TFrmresults* Frmresults = nullptr;
+
+namespace {
+constexpr int kRowHeight = 14;
+}
+
+TFrmresults::TFrmresults(QWidget* parent)
+    : ModalForm(QStringLiteral("Frmresults"), parent), ui(std::make_unique<Ui::TFrmresults>()) {
+    ui->setupUi(this);
+    setFont(ArialFont());
+    PaintBackground(this, ColorFromBgr(14737632));
+    // Arial 8 points is 11 pixels on the program's 96 dpi.
+    ui->ListBox1->setFont(ArialFont(11));
+    ui->ListBox1->setUniformItemSizes(true);
+    ui->Lblcount->setFont(ArialFont(11, true));
+    setDefaultButton(ui->BitBtn1);
+    OnClick(ui->BitBtn1, this, &TFrmresults::BitBtn1Click);
+    Frmresults = this;
+    RunGuarded([this] { FormCreate(); });
+}
+
+TFrmresults::~TFrmresults() {
+    if (Frmresults == this) Frmresults = nullptr;
+}
+
+void TFrmresults::FormCreate() {
+    placement().restoreSavedSize();
+    ClearLines();
+}
+
+QListWidget* TFrmresults::ListBox1() const { return ui->ListBox1; }
+QLabel* TFrmresults::Lblcount() const { return ui->Lblcount; }
+
+void TFrmresults::AddLine(const QString& line) {
+    auto* item = new QListWidgetItem(line);
+    const int natural = ui->ListBox1->fontMetrics().horizontalAdvance(line) + 8;
+    item->setSizeHint(QSize(std::max(natural, extent_), kRowHeight));
+    ui->ListBox1->addItem(item);
+}
+
+void TFrmresults::ClearLines() {
+    ui->ListBox1->clear();
+    extent_ = 0;
+}
+
+int TFrmresults::LineCount() const { return ui->ListBox1->count(); }
+
+QStringList TFrmresults::Lines() const {
+    QStringList lines;
+    for (int i = 0; i < ui->ListBox1->count(); ++i) lines.append(ui->ListBox1->item(i)->text());
+    return lines;
+}
+
+ResultSink TFrmresults::Sink() {
+    QPointer<TFrmresults> self(this);
+    return [self](const QString& line) {
+        if (self) self->AddLine(line);
+    };
+}
+
+void TFrmresults::WidenResultsList() {
+    int widest = 0;
+    const QFontMetrics metrics = ui->ListBox1->fontMetrics();
+    for (int i = 0; i < ui->ListBox1->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(ui->ListBox1->item(i)->text()));
+    extent_ = widest + 400;
+    setItemWidths();
+}
+
+void TFrmresults::setItemWidths() {
+    for (int i = 0; i < ui->ListBox1->count(); ++i)
+        ui->ListBox1->item(i)->setSizeHint(QSize(extent_, kRowHeight));
+}
+
+void TFrmresults::BitBtn1Click() { accept(); }

@@ -1,0 +1,46 @@
+#pragma once
+// The results window Frmresults: every file a save wrote or left alone, one line each. Shown
+// beside the other windows (never modal) by a folder run; the writers add to its list whether
+// it shows or not.
+
+#include "formats/result_sink.h"
+#include "platform/window_kit.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace Ui {
+class TFrmresults;
+}
+class QLabel;
+class QListWidget;
+
+class TFrmresults : public ModalForm {
+    Q_OBJECT
+public:
+    explicit TFrmresults(QWidget* parent = nullptr);
+    ~TFrmresults() override;
+
+    QListWidget* ListBox1() const;
+    QLabel* Lblcount() const;
+
+    void AddLine(const QString& line);
+    void ClearLines();
+    int LineCount() const;
+    QStringList Lines() const;
+    // A sink for the writers that appends to this list.
+    ResultSink Sink();
+    // The list scrolls sideways as far as its widest line plus 400 pixels.
+    void WidenResultsList();
+
+    void BitBtn1Click();
+
+private:
+    void FormCreate();
+    void setItemWidths();
+
+    std::unique_ptr<Ui::TFrmresults> ui;
+    int extent_ = 0;  // the scroll extent WidenResultsList set; 0 until then
+};
+
+extern TFrmresults* Frmresults;
