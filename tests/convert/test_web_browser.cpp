@@ -3,12 +3,10 @@
 // at the thumbnails, the link targets and a click into the "main" frame.
 #include "app/globals.h"
 #include "app/picture_index.h"
+#include "convert/batch.h"
 #include "convert/web_pages.h"
-#include "formats/jpeg_writer.h"
 #include "formats/picture.h"
-#include "formats/sizing.h"
 #include "formats/text_utils.h"
-#include "platform/file_system.h"
 #include "support/corpus.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
@@ -83,19 +81,18 @@ TEST_F(BrowserTest, AThumbnailGalleryShowsItsPictures) {
     copyCorpus("jpeg/pillow/pil_sample_rgb.jpg", photos + QString::fromUtf8("caf\xC3\xA9.jpg"));
     copyCorpus("gif/pillow/hopper.gif", photos + "hopper.gif");
 
-    // What the batch does for each file at 20 %, with JPEG output and the web page wanted.
+    // The batch at 20 % with JPEG output and the web page wanted.
+    BatchJob job;
+    job.sourceFolder = photos;
+    job.outputFolder = StoredImagesFolder;
+    job.sizing.percent = 20;
+    Picture working;
     int jpegSources = 0;
-    for (const FolderEntry& entry : ListFolder(photos + "*.*")) {
-        Picture picture;
-        if (LoadPictureFile(photos + entry.name, picture) != LoadOutcome::Loaded) continue;
-        Picture thumbnail;
-        thumbnail.assign(StretchPicture(picture, ScaledLength(picture.width(), 20),
-                                        ScaledLength(picture.height(), 20)));
-        WriteJpegFile(StoredImagesFolder + ChangeFileExtension(entry.name, ".JPG"), thumbnail, 75,
-                      [](const QString&) {});
-        CopyThumbnailAndPicture(photos, entry.name);
-        if (AsciiUpperCase(ExtractFileExtension(entry.name)) == ".JPG") ++jpegSources;
-    }
+    RunBatch(job, "*.*", working, {}, [&](const QString& name, const ConvertedFile&, bool) {
+        CopyThumbnailAndPicture(photos, name);
+        if (AsciiUpperCase(ExtractFileExtension(name)) == ".JPG") ++jpegSources;
+    });
+    ASSERT_EQ(jpegSources, 3);
     boxes.confirmAnswers = {true};
     OfferThumbnailWebpage(true);
     ASSERT_EQ(desktop.openedFiles, QStringList{WebpagesFolder + "index.html"});
