@@ -209,7 +209,6 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
     ui->Lblnote4->clear();
     results.ClearLines();
     results.show();
-    results.raise();
     ProcessedCount = 0;
 
     {
@@ -226,7 +225,6 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
                            sourcePath);
         };
         const AfterFile after = [&](const QString& name, const ConvertedFile& file, bool first) {
-            ++ProcessedCount;
             (void)file;
             if (ThumbWebpageWanted && job.type == OutputType::Jpeg)
                 CopyThumbnailAndPicture(job.sourceFolder, name);
@@ -236,7 +234,7 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
         };
         // The quality is read afresh for the run, as the writer reads it each time.
         if (job.type == OutputType::Jpeg) job.quality = qualityWindow().Quality();
-        RunBatch(job, mask, ImageHidden, results.Sink(), after, reading);
+        RunBatch(job, mask, ImageHidden, results.Sink(), after, reading, &ProcessedCount);
     }
 
     if (ThumbWebpageWanted && ProcessedCount > 0)

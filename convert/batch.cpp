@@ -111,12 +111,13 @@ ConvertedFile ConvertOneFile(const BatchJob& job, const QString& name, Picture& 
 
 int RunBatch(const BatchJob& job, const QString& mask, Picture& working,
              const ResultSink& results, const AfterFile& afterFile,
-             const BeforeWrite& beforeWrite) {
+             const BeforeWrite& beforeWrite, int* processedCount) {
     QString firstListed;
     const QStringList names = BatchFileNames(job.sourceFolder, mask, &firstListed);
     int processed = 0;
     for (const QString& name : names) {
         ++processed;
+        if (processedCount) *processedCount = processed;
         const ConvertedFile file = ConvertOneFile(job, name, working, results, beforeWrite);
         if (afterFile) afterFile(name, file, name == firstListed);
     }

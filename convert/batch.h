@@ -67,7 +67,8 @@ ConvertedFile ConvertOneFile(const BatchJob& job, const QString& name, Picture& 
 using AfterFile = std::function<void(const QString& name, const ConvertedFile& file, bool first)>;
 
 // The run's loop: every image of folder + mask through ConvertOneFile, `afterFile` after each.
-// Returns how many image files it handled (ProcessedCount). A failure throws out of the loop.
+// Returns how many image files it handled (ProcessedCount); `processedCount`, when given, counts
+// each file as it starts, so it includes a file whose failure ends the run by throwing.
 int RunBatch(const BatchJob& job, const QString& mask, Picture& working,
              const ResultSink& results, const AfterFile& afterFile = {},
-             const BeforeWrite& beforeWrite = {});
+             const BeforeWrite& beforeWrite = {}, int* processedCount = nullptr);

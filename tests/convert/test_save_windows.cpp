@@ -1,0 +1,516 @@
+// The output dialogs, the single save, the size estimate and the folder save on the real
+// windows, with scripted message boxes and file dialogs and a script for the modal windows.
+
+#include "convert/adjust_window.h"
+#include "convert/options_window.h"
+#include "convert/quality_window.h"
+#include "convert/results_window.h"
+#include "formats/bmp.h"
+#include "formats/file_io.h"
+#include "platform/long_operation.h"
+#include "support/corpus.h"
+#include "support/recording_desktop.h"
+#include "support/recording_host.h"
+#include "support/window_fixture.h"
+#include "viewers/picture_viewer.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Answers the modal windows in the order they open: each step names the window it expects and
+// closes it. Whatever opened out of turn is recorded and closed.
+class ModalScript {
+public:
+    using Step = std::function<void(QWidget* window)>;
+    ModalScript() {
+        QObject::connect(&poll_, &QTimer::timeout, [this] { tick(); });
+        poll_.start(1);
+    }
+    void expect(const QString& window, Step step) { steps_.push_back({window, std::move(step)}); }
+    QStringList opened;
+    bool done() const { return steps_.empty(); }
+
+private:
+    void tick() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal == last_) return;
+        last_ = modal;
+        opened << modal->objectName();
+        if (steps_.empty() || steps_.front().first != modal->objectName()) {
+            modal->close();
+            return;
+        }
+        Step step = std::move(steps_.front().second);
+        steps_.pop_front();
+        step(modal);
+        // The same window may open again later (a second save).
+        QTimer::singleShot(0, &poll_, [this] { last_ = nullptr; });
+    }
+    QTimer poll_;
+    QPointer<QWidget> last_;
+    std::deque<std::pair<QString, Step>> steps_;
+};
+
+template <class T>
+T* child(QWidget* window, const char* name) {
+    T* c = window->findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+// Steps for the three dialogs.
+ModalScript::Step Choose(const char* option) {
+    return [option](QWidget* w) {
+        child<QRadioButton>(w, option)->setChecked(true);
+        child<QPushButton>(w, "BitBtn1")->click();
+    };
+}
+ModalScript::Step Quality(int q) {
+    return [q](QWidget* w) {
+        child<QScrollBar>(w, "ScrollBar1")->setValue(q);
+        child<QPushButton>(w, "Button1")->click();
+    };
+}
+ModalScript::Step CloseBox() {
+    return [](QWidget* w) { w->close(); };
+}
+
+class SaveWindowsTest : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        viewer = std::make_unique<TFrmpic>();
+        adjust = std::make_unique<TFrmadjust>();
+        comp = std::make_unique<TFrmcomp>(adjust.get());
+        options = std::make_unique<TFrmoptions>(adjust.get());
+        results = std::make_unique<TFrmresults>(adjust.get());
+        ASSERT_TRUE(pictures.isValid() && stored.isValid());
+        StoredImagesFolder = stored.path() + QLatin1Char('/');
+    }
+    void TearDown() override {
+        results.reset();
+        options.reset();
+        comp.reset();
+        adjust.reset();
+        viewer.reset();
+        StoredImagesFolder.clear();
+        WindowTest::TearDown();
+    }
+
+    QString note(int n) {
+        return child<QLabel>(adjust.get(), QStringLiteral("Lblnote%1").arg(n).toLatin1())->text();
+    }
+    void loadOne(const QString& path) {
+        adjust->FolderSelected = false;
+        ASSERT_EQ(adjust->LoadIntoAdjustWindow(path, true, true), LoadOutcome::Loaded);
+    }
+    void useFolder() {
+        adjust->FolderSelected = true;
+        adjust->SelectedFolder = pictures.path() + QLatin1Char('/');
+    }
+    QString picture(int w, int h, const QString& name) {
+        const QString path = pictures.filePath(name);
+        SaveBitmapAsBmp(patternBitmap(w, h), path);
+        return path;
+    }
+    void exact(const QString& w, const QString& h) {
+        child<QRadioButton>(adjust.get(), "RadCalculate")->click();
+        child<QLineEdit>(adjust.get(), "EdW")->setText(w);
+        child<QLineEdit>(adjust.get(), "EdH")->setText(h);
+        child<QPushButton>(adjust.get(), "Button1")->click();
+    }
+    void save() {
+        child<QPushButton>(adjust.get(), "Cmdsave")->click();
+        EXPECT_TRUE(script.done()) << script.opened.join(",").toStdString();
+    }
+    QSize sizeOf(const QString& path) {
+        Picture p;
+        EXPECT_EQ(LoadPictureFile(path, p), LoadOutcome::Loaded) << path.toStdString();
+        return {p.width(), p.height()};
+    }
+    QString storedFile(const QString& name) { return stored.filePath(name); }
+
+    RecordingHost host;
+    ModalScript script;
+    QTemporaryDir pictures, stored;
+    std::unique_ptr<TFrmpic> viewer;
+    std::unique_ptr<TFrmadjust> adjust;
+    std::unique_ptr<TFrmcomp> comp;
+    std::unique_ptr<TFrmoptions> options;
+    std::unique_ptr<TFrmresults> results;
+};
+
+TEST_F(SaveWindowsTest, DialogsAtCreationAndTheQualityWords) {
+    EXPECT_TRUE(child<QRadioButton>(options.get(), "Radjpeg")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>(options.get(), "Radicon")->isVisibleTo(options.get()));
+    EXPECT_FALSE(child<QRadioButton>(options.get(), "Radicon")->isEnabled());
+    EXPECT_EQ(child<QLabel>(comp.get(), "Lblnumber")->text(), "75");
+    EXPECT_EQ(child<QScrollBar>(comp.get(), "ScrollBar1")->value(), 75);
+    EXPECT_EQ(comp->Quality(), 75);
+    EXPECT_EQ(results->LineCount(), 0);
+    EXPECT_EQ(options->windowTitle(), "Pixolet");
+    EXPECT_EQ(comp->windowTitle(), "Choose JPEG Compression Level");
+    EXPECT_EQ(results->windowTitle(), "Image Results and Stored Folders");
+
+    const struct {
+        int q;
+        const char *quality, *compression;
+    } words[] = {{74, "Medium", "Medium"}, {75, "High", "Low"}, {49, "Low", "High"},
+                 {50, "Medium", "Medium"}, {1, "Low", "High"}, {100, "High", "Low"}};
+    for (const auto& w : words) {
+        child<QScrollBar>(comp.get(), "ScrollBar1")->setValue(w.q);
+        EXPECT_EQ(child<QLabel>(comp.get(), "Lblnumber")->text(), QString::number(w.q));
+        EXPECT_EQ(child<QLabel>(comp.get(), "LblQuality")->text(), w.quality) << w.q;
+        EXPECT_EQ(child<QLabel>(comp.get(), "LblComp")->text(), w.compression) << w.q;
+    }
+    // A second quality window keeps 75 only when its label starts empty: a new one does.
+    EXPECT_EQ(TFrmcomp().Quality(), 75);
+}
+
+TEST_F(SaveWindowsTest, TifByTheCloseBoxThenCancelKeepingTheLastChoice) {
+    loadOne(picture(60, 40, "src.bmp"));
+    const QString typed = pictures.filePath("out.jpg");
+    script.expect("Frmoptions", [](QWidget* w) {
+        child<QRadioButton>(w, "RadTif")->setChecked(true);
+        w->close();
+    });
+    boxes.saveAnswers.push_back({typed, 1});
+    save();
+    ASSERT_EQ(boxes.saveDialogsAsked.size(), 1u);
+    const FileDialogOptions& asked = boxes.saveDialogsAsked[0];
+    EXPECT_EQ(asked.defaultExtension, "TIF");
+    EXPECT_EQ(asked.initialName, "*.TIF");
+    ASSERT_EQ(asked.filters.size(), 1u);
+    EXPECT_EQ(asked.filters[0].description, "Tif (*.TIF)");
+    EXPECT_EQ(asked.filters[0].patterns, "*.TIF");
+    EXPECT_FALSE(QFile::exists(typed));
+    EXPECT_EQ(sizeOf(pictures.filePath("out.TIF")), QSize(60, 40));
+    EXPECT_EQ(note(1), "New image has been saved at: ");
+    EXPECT_EQ(note(2), typed);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    // The next save opens with TIF still chosen; Cancel writes and changes nothing.
+    bool tifStillChosen = false;
+    script.expect("Frmoptions", [&](QWidget* w) {
+        tifStillChosen = child<QRadioButton>(w, "RadTif")->isChecked();
+        child<QRadioButton>(w, "Radcancel")->setChecked(true);
+        child<QPushButton>(w, "BitBtn1")->click();
+    });
+    save();
+    EXPECT_TRUE(tifStillChosen);
+    EXPECT_EQ(boxes.saveDialogsAsked.size(), 1u);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Information);
+    EXPECT_EQ(boxes.shown[0].text, "You chose cancel, nothing was done.");
+    EXPECT_EQ(adjust->SaveDialog1.defaultExtension, "TIF");
+    EXPECT_EQ(note(2), typed);
+
+    // A cancelled file dialog: nothing written, nothing said.
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(QDir(pictures.path()).entryList(QDir::Files).size(), 2);
+}
+
+TEST_F(SaveWindowsTest, AJpegSaveNeverClaimsToReplaceAnExistingFile) {
+    loadOne(picture(64, 48, "src.bmp"));
+    const QString existing = pictures.filePath("taken.JPG");
+    WriteWholeFile(existing, "keep me", false);
+    script.expect("Frmoptions", Choose("Radjpeg"));
+    script.expect("Frmcomp", Quality(90));
+    boxes.saveAnswers.push_back({existing, 1});
+    save();
+    EXPECT_EQ(ReadFileBytes(existing), "keep me");
+    EXPECT_EQ(results->Lines(), QStringList{AlreadyExistsLine(existing)});
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Information);
+    EXPECT_TRUE(boxes.shown[0].text.contains(existing));
+    EXPECT_TRUE(boxes.shown[0].text.contains("not replaced"));
+    EXPECT_EQ(note(1), "");
+    ASSERT_EQ(boxes.saveDialogsAsked.size(), 1u);
+    EXPECT_EQ(boxes.saveDialogsAsked[0].filters[0].description, "Jpeg (*.JPG)");
+
+    const QString fresh = pictures.filePath("fresh.JPG");
+    script.expect("Frmoptions", Choose("Radjpeg"));
+    script.expect("Frmcomp", Quality(90));
+    boxes.saveAnswers.push_back({fresh, 1});
+    save();
+    EXPECT_EQ(sizeOf(fresh), QSize(64, 48));
+    EXPECT_EQ(results->Lines().last(), CreatedLine(fresh));
+    EXPECT_EQ(note(1), "New image has been saved at: ");
+    EXPECT_EQ(note(2), fresh);
+    EXPECT_EQ(comp->Quality(), 90);
+}
+
+TEST_F(SaveWindowsTest, BmpSaveRedrawsThePreviewFirst) {
+    loadOne(picture(100, 80, "src.bmp"));
+    exact("30", "20");
+    const QString target = pictures.filePath("exact.BMP");
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    boxes.saveAnswers.push_back({target, 1});
+    save();
+    EXPECT_EQ(sizeOf(target), QSize(30, 20));
+    EXPECT_TRUE(child<QLineEdit>(adjust.get(), "EdW")->text().isEmpty());
+    EXPECT_TRUE(child<QLineEdit>(adjust.get(), "EdH")->text().isEmpty());
+    EXPECT_FALSE(adjust->ExactSizeSet);
+
+    // An exact size left over after going back to percent mode gives way to the slider; a
+    // BMP replaces the file there.
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(50);
+    exact("33", "11");
+    child<QRadioButton>(adjust.get(), "RadPercent")->click();
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    boxes.saveAnswers.push_back({target, 1});
+    save();
+    EXPECT_EQ(sizeOf(target), QSize(50, 40));
+    EXPECT_TRUE(SamePixels(DecodeBmp(ReadFileBytes(target)),
+                           StretchPicture(adjust->ImageSave, 50, 40)));
+}
+
+TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
+    loadOne(picture(120, 90, "src.bmp"));
+    child<QScrollBar>(comp.get(), "ScrollBar1")->setValue(90);
+    QPushButton* calculate = child<QPushButton>(adjust.get(), "Cmdcalculate");
+    calculate->click();
+    const QStringList first{note(1), note(2), note(3), note(4)};
+    calculate->click();
+    EXPECT_EQ((QStringList{note(1), note(2), note(3), note(4)}), first);
+    const QDir work(WorkFolder);
+    const auto bytes = [&](const char* name) {
+        return QString::number(QFileInfo(work.filePath(name)).size());
+    };
+    EXPECT_EQ(note(1), "New Jpeg Size = " + bytes("Temp.jpg") + " bytes. (Compression at 90)");
+    EXPECT_EQ(note(2), "New Bitmap Size = " + bytes("Temp.bmp") + " bytes.");
+    EXPECT_EQ(note(3), "New Tif Size = " + bytes("Temp.tif") + " bytes.");
+    EXPECT_EQ(note(4), "New Meta Size = " + bytes("Temp.emf") + " bytes.");
+    // 54-byte headers and 120 × 90 × 3 bytes of pixels (rows already a multiple of 4).
+    EXPECT_EQ(bytes("Temp.bmp"), QString::number(54 + 120 * 90 * 3));
+    EXPECT_EQ(results->Lines(),
+              (QStringList{CreatedLine(work.filePath("Temp.jpg")), CreatedLine(work.filePath("Temp.emf")),
+                           CreatedLine(work.filePath("Temp.jpg")), CreatedLine(work.filePath("Temp.emf"))}));
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+}
+
+// One folder run, watched from inside: what the windows show while each file is done.
+struct RunWatch {
+    QStringList progress;  // Lblnote2 after each file
+    QStringList counts;    // Lblcount after each file
+    bool saveEnabled = true, resultsEnabled = false, resultsShown = false, resultsModal = true;
+};
+
+TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
+    SKIP_WITHOUT_CORPUS();
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/gdk-pixbuf/test-animation.gif", pictures.filePath("a.gif")));
+    picture(100, 100, "a.bmp");
+    picture(640, 480, "b.bmp");
+    useFolder();
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(25);
+
+    RunWatch watch;
+    host.onProcessMessages = [&] {
+        // The GIF decoder lets events run too: a file's turn is when its name shows.
+        if (note(2).isEmpty() || (!watch.progress.isEmpty() && watch.progress.last() == note(2)))
+            return;
+        watch.progress << note(2);
+        watch.counts << results->Lblcount()->text();
+        watch.saveEnabled = watch.saveEnabled && child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled();
+        watch.resultsEnabled = results->isEnabled();
+        watch.resultsShown = results->isVisible();
+        watch.resultsModal = results->isModal();
+    };
+    QString title;
+    script.expect("Frmchoice", [&](QWidget* w) {
+        title = child<QLabel>(w, "Lbltitle")->text();
+        EXPECT_TRUE(child<QRadioButton>(w, "RadAll")->isChecked());
+        child<QPushButton>(w, "BitBtn1")->click();
+    });
+    script.expect("Frmoptions", Choose("Radjpeg"));
+    script.expect("Frmcomp", Quality(75));
+    save();
+
+    EXPECT_EQ(title,
+              "Select the image types that you would like to have converted (Note that all original "
+              "images remain untouched. New images will be created.)  You have selected to create "
+              "the new images at 25% percent of the original image size.");
+    // a.bmp is listed before a.gif: it makes a.JPG and a.gif finds it there.
+    EXPECT_EQ(results->Lines(), (QStringList{CreatedLine(storedFile("a.JPG")),
+                                            AlreadyExistsLine(storedFile("a.JPG")),
+                                            CreatedLine(storedFile("b.JPG"))}));
+    EXPECT_EQ(sizeOf(storedFile("a.JPG")), QSize(25, 25));
+    EXPECT_EQ(sizeOf(storedFile("b.JPG")), QSize(160, 120));
+    EXPECT_EQ(adjust->ProcessedCount, 3);
+    EXPECT_EQ(watch.progress,
+              (QStringList{"Processing -> a.bmp", "Processing a.gif", "Processing b.bmp"}));
+    EXPECT_EQ(watch.counts[0], "Please be patient. Reading File #0 File name: " +
+                                   pictures.filePath("a.bmp"));
+    EXPECT_EQ(watch.counts[2], "Please be patient. Reading File #2 File name: " +
+                                   pictures.filePath("b.bmp"));
+    EXPECT_FALSE(watch.saveEnabled);
+    EXPECT_TRUE(watch.resultsEnabled);
+    EXPECT_TRUE(watch.resultsShown);
+    EXPECT_FALSE(watch.resultsModal);
+    EXPECT_TRUE(child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled());
+    EXPECT_TRUE(results->Lblcount()->text().startsWith(
+        "Finished. Total Files = 3  Note the folder location of your new files, shown in the box "
+        "above."));
+    EXPECT_EQ(note(1), "");
+    EXPECT_EQ(note(2), "");
+    // The list scrolls far enough to read the longest path.
+    const int widest = results->ListBox1()->fontMetrics().horizontalAdvance(
+        CreatedLine(storedFile("a.JPG")));
+    EXPECT_EQ(results->ListBox1()->item(0)->sizeHint().width(), widest + 400);
+
+    // The same run again writes nothing new.
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radjpeg"));
+    script.expect("Frmcomp", Quality(75));
+    save();
+    EXPECT_EQ(results->LineCount(), 3);
+    for (const QString& line : results->Lines())
+        EXPECT_TRUE(line.startsWith("  File already exists -> ")) << line.toStdString();
+}
+
+TEST_F(SaveWindowsTest, ExactSizeForEveryFileAndTheTitles) {
+    loadOne(picture(100, 100, "a.bmp"));
+    picture(640, 480, "b.bmp");
+    useFolder();
+    const auto titleOfRun = [&](const char* output) {
+        QString title;
+        script.expect("Frmchoice", [&](QWidget* w) {
+            title = child<QLabel>(w, "Lbltitle")->text();
+            child<QPushButton>(w, "BitBtn1")->click();
+        });
+        script.expect("Frmoptions", Choose(output));
+        save();
+        return title.mid(title.indexOf("  You have") + 2);
+    };
+    EXPECT_EQ(titleOfRun("Radcancel"),
+              "You have selected to create new image types, and keep the same image size.");
+    EXPECT_EQ(boxes.texts(), QStringList{"You chose cancel, nothing was done."});
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(50);
+    EXPECT_EQ(titleOfRun("Radcancel"),
+              "You have selected to create the new images at 50% percent of the original image size.");
+    exact("120", "90");
+    EXPECT_EQ(titleOfRun("RadTif"),
+              "You have selected to create the new images at  percent of the original image size.");
+    EXPECT_EQ(sizeOf(storedFile("a.TIF")), QSize(120, 90));
+    EXPECT_EQ(sizeOf(storedFile("b.TIF")), QSize(120, 90));
+    EXPECT_EQ(boxes.texts().size(), 2);
+}
+
+TEST_F(SaveWindowsTest, AMaskThatMatchesNothing) {
+    picture(20, 20, "a.bmp");
+    useFolder();
+    script.expect("Frmchoice", Choose("RadOnlyGif"));
+    script.expect("Frmoptions", Choose("Radmetafile"));
+    save();
+    EXPECT_EQ(results->Lines(), (QStringList{"** No images of type *.GIF found in this folder",
+                                            "** Select a different type or different folder"}));
+    EXPECT_EQ(results->Lblcount()->text(), "");
+    EXPECT_EQ(adjust->ProcessedCount, 0);
+    EXPECT_TRUE(QDir(stored.path()).isEmpty());
+}
+
+TEST_F(SaveWindowsTest, ADamagedFileStopsTheRunKeepingWhatWasDone) {
+    picture(20, 20, "a.bmp");
+    WriteWholeFile(pictures.filePath("b.jpg"), "no JPEG in here", false);
+    picture(20, 20, "c.bmp");
+    useFolder();
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::ErrorReport);
+    EXPECT_EQ(results->Lines(), QStringList{CreatedLine(storedFile("a.BMP"))});
+    EXPECT_FALSE(QFile::exists(storedFile("c.BMP")));
+    EXPECT_TRUE(results->Lblcount()->text().startsWith("Please be patient. Reading File #0"));
+    EXPECT_EQ(note(1), "Processing images. Please be patient.");
+    EXPECT_EQ(adjust->ProcessedCount, 2);
+    // The run is over: saving works again.
+    EXPECT_FALSE(LongOperation::running());
+    EXPECT_TRUE(child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled());
+}
+
+TEST_F(SaveWindowsTest, OneRunAtATimeAndACloseWaitsForTheEnd) {
+    picture(20, 20, "a.bmp");
+    picture(20, 20, "b.bmp");
+    useFolder();
+    adjust->show();
+    int secondRuns = 0;
+    bool visibleDuringRun = false;
+    host.onProcessMessages = [&] {
+        if (secondRuns++ > 0) return;
+        // A save and a close that arrive while the run lets events through.
+        adjust->CmdsaveClick();
+        adjust->CmdcalculateClick();
+        adjust->close();
+        visibleDuringRun = adjust->isVisible();
+    };
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    EXPECT_TRUE(visibleDuringRun);
+    EXPECT_EQ(results->LineCount(), 2);
+    EXPECT_EQ(note(3), "");  // the estimate did not run
+    EXPECT_FALSE(QFile::exists(QDir(WorkFolder).filePath("Temp.jpg")));
+    // The close happens on the next turn of the event loop after the run.
+    QApplication::processEvents();
+    EXPECT_FALSE(adjust->isVisible());
+}
+
+// The web page of thumbnails rides on the folder run: only JPEG sources are copied, the page is
+// asked for after the run, and a BMP run writes the two pages but opens nothing.
+TEST_F(SaveWindowsTest, TheThumbnailWebPageFollowsTheRun) {
+    SKIP_WITHOUT_CORPUS();
+    RecordingDesktop desktop;
+    QTemporaryDir pages;
+    WebpagesFolder = pages.path() + QLatin1Char('/');
+    ThumbWebpageWanted = true;
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/jpeg/pillow/flower2.jpg", pictures.filePath("beach.jpg")));
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/pillow/hopper.gif", pictures.filePath("flowers.gif")));
+    useFolder();
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(20);
+    boxes.confirmAnswers = {true, true};
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radjpeg"));
+    script.expect("Frmcomp", Quality(75));
+    save();
+
+    QStringList written = QDir(pages.path()).entryList(QDir::Files);
+    written.sort();
+    EXPECT_EQ(written, (QStringList{"IT_beach.jpg", "T_beach.jpg", "index.html", "main.html",
+                                    "menu.html"}));
+    EXPECT_EQ(ReadFileBytes(pages.filePath("T_beach.jpg")), ReadFileBytes(storedFile("beach.JPG")));
+    EXPECT_EQ(ReadFileBytes(pages.filePath("IT_beach.jpg")),
+              ReadFileBytes(pictures.filePath("beach.jpg")));
+    EXPECT_EQ(desktop.openedFiles, QStringList{pages.filePath("index.html")});
+    ASSERT_EQ(boxes.questions().size(), 1u);
+    EXPECT_EQ(boxes.questions()[0].kind, MessageKind::Information);
+    EXPECT_TRUE(boxes.texts().last().startsWith("Your webpage is now displayed for you."));
+    EXPECT_TRUE(results->Lblcount()->text().startsWith("Finished. Total Files = 2 "));
+
+    QFile::remove(pages.filePath("index.html"));
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    EXPECT_FALSE(QFile::exists(pages.filePath("index.html")));
+    EXPECT_EQ(desktop.openedFiles.size(), 1);
+    EXPECT_TRUE(boxes.texts().last().startsWith("No JPG thumbnails were created."));
+    ThumbWebpageWanted = false;
+    WebpagesFolder.clear();
+}
+
+}  // namespace
