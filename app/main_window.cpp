@@ -3,9 +3,11 @@
 #include "app/about_window.h"
 #include "app/globals.h"
 #include "app/help_links.h"
+#include "app/picture_index.h"
 #include "app/project_folders.h"
 #include "app/settings_file.h"
 #include "convert/adjust_window.h"
+#include "convert/web_pages.h"
 #include "formats/text_utils.h"
 #include "platform/controls.h"
 #include "platform/desktop.h"
@@ -75,6 +77,11 @@ const QString kThumbWebpageNeedsFolder = QStringLiteral(
     "You have only selected 1 image. If you wish to create a webpage of thumbnails, click the "
     "\"Select Entire Folder\" button at the top to choose a folder of images. A webpage of the "
     "thumbnails and images will be automatically created and shown to you.");
+
+const QString kPictureIndexShown = QStringLiteral(
+    "Your webpage is created in the same folder as your images, and it is now displayed. If you "
+    "wish to upload this to your website, simply upload the files named index.html, main.html and "
+    "menu.html, alone with all the picture files which are listed on your webpage.");
 
 const QString kRenameNeedsFolder = QStringLiteral(
     "This option allows you to rename an entire folder of files automatically. Please choose the "
@@ -369,7 +376,9 @@ void TFrmfirst::CmdnextClick() {
     if (!selection.OneImageSelected && !selection.FolderSelected) {
         dialogs().plain(kNoSelection);
     } else if (RadWebpage->isChecked()) {
-        // The picture index is not built yet: nothing is written, and no message says it was.
+        WritePictureIndexPages(selection);
+        WriteIndexPageAndShow(PictureIndexBaseFolder(selection));
+        dialogs().plain(kPictureIndexShown);
     } else if (Radthumb->isChecked() || RadChange->isChecked()) {
         if (ThumbWebpageWanted && !selection.FolderSelected) {
             dialogs().plain(kThumbWebpageNeedsFolder);

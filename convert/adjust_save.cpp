@@ -9,6 +9,7 @@
 #include "convert/options_window.h"
 #include "convert/quality_window.h"
 #include "convert/results_window.h"
+#include "convert/web_pages.h"
 #include "formats/bmp.h"
 #include "formats/errors.h"
 #include "formats/host.h"
@@ -224,9 +225,9 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
                            sourcePath);
         };
         const AfterFile after = [&](const QString& name, const ConvertedFile& file, bool first) {
-            // Thumbnail web page, per file: when ThumbWebpageWanted and the output is JPEG, the
-            // page writer's per-file step for `name` (and `file`) goes here.
             (void)file;
+            if (ThumbWebpageWanted && job.type == OutputType::Jpeg)
+                CopyThumbnailAndPicture(job.sourceFolder, name);
             ui->Lblnote2->setText((first ? QStringLiteral("Processing -> ")
                                          : QStringLiteral("Processing ")) + name);
             formatHost().processMessages();
@@ -236,8 +237,8 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
         RunBatch(job, mask, ImageHidden, results.Sink(), after, reading, &ProcessedCount);
     }
 
-    // Thumbnail web page, after the run: when ThumbWebpageWanted and ProcessedCount > 0, the
-    // page is offered and made here.
+    if (ThumbWebpageWanted && ProcessedCount > 0)
+        OfferThumbnailWebpage(job.type == OutputType::Jpeg);
 
     if (results.LineCount() == 0) {
         results.AddLine(QStringLiteral("** No images of type ") + mask +

@@ -13,6 +13,7 @@
 #include "platform/picture_box.h"
 #include "rename/rename_window.h"
 #include "support/modal_script.h"
+#include "support/recording_desktop.h"
 #include "support/recording_host.h"
 #include "support/scripted_dialogs.h"
 #include "viewers/folder_viewer.h"
@@ -132,6 +133,7 @@ protected:
     QTemporaryDir appData;
     QTemporaryDir pictures;
     ScriptedDialogs boxes;
+    RecordingDesktop desktop;  // the picture index opens its page
     std::unique_ptr<TFrmfirst> main;
     std::unique_ptr<TFrmadjust> adjust;
     std::unique_ptr<TFrmcomp> comp;
@@ -335,6 +337,11 @@ TEST_F(DispatchTest, NoTitleForViewingRenamingIndexingOrOneImage) {
     continueAnd();
     EXPECT_TRUE(boxes.inputsAsked.empty());
     EXPECT_FALSE(QFileInfo::exists(storedRoot()));
+    // The index went into the pictures' own folder and was shown.
+    EXPECT_EQ(desktop.openedFiles, QStringList{pictures.filePath("index.html")});
+    ASSERT_EQ(boxes.texts().size(), 1);
+    EXPECT_TRUE(boxes.texts()[0].startsWith("Your webpage is created in the same folder"));
+    boxes.shown.clear();
 
     pickImage(bmp(20, 10, "b.bmp"));
     main->RadChange->setChecked(true);

@@ -10,6 +10,7 @@
 #include "platform/long_operation.h"
 #include "support/corpus.h"
 #include "support/modal_script.h"
+#include "support/recording_desktop.h"
 #include "support/recording_host.h"
 #include "support/window_fixture.h"
 #include "viewers/picture_viewer.h"
@@ -435,6 +436,48 @@ TEST_F(SaveWindowsTest, OneRunAtATimeAndACloseWaitsForTheEnd) {
     // The close happens on the next turn of the event loop after the run.
     QApplication::processEvents();
     EXPECT_FALSE(adjust->isVisible());
+}
+
+// The web page of thumbnails rides on the folder run: only JPEG sources are copied, the page is
+// asked for after the run, and a BMP run writes the two pages but opens nothing.
+TEST_F(SaveWindowsTest, TheThumbnailWebPageFollowsTheRun) {
+    SKIP_WITHOUT_CORPUS();
+    RecordingDesktop desktop;
+    QTemporaryDir pages;
+    WebpagesFolder = pages.path() + QLatin1Char('/');
+    ThumbWebpageWanted = true;
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/jpeg/pillow/flower2.jpg", pictures.filePath("beach.jpg")));
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/pillow/hopper.gif", pictures.filePath("flowers.gif")));
+    useFolder();
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(20);
+    boxes.confirmAnswers = {true, true};
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radjpeg"));
+    script.expect("Frmcomp", Quality(75));
+    save();
+
+    QStringList written = QDir(pages.path()).entryList(QDir::Files);
+    written.sort();
+    EXPECT_EQ(written, (QStringList{"IT_beach.jpg", "T_beach.jpg", "index.html", "main.html",
+                                    "menu.html"}));
+    EXPECT_EQ(ReadFileBytes(pages.filePath("T_beach.jpg")), ReadFileBytes(storedFile("beach.JPG")));
+    EXPECT_EQ(ReadFileBytes(pages.filePath("IT_beach.jpg")),
+              ReadFileBytes(pictures.filePath("beach.jpg")));
+    EXPECT_EQ(desktop.openedFiles, QStringList{pages.filePath("index.html")});
+    ASSERT_EQ(boxes.questions().size(), 1u);
+    EXPECT_EQ(boxes.questions()[0].kind, MessageKind::Information);
+    EXPECT_TRUE(boxes.texts().last().startsWith("Your webpage is now displayed for you."));
+    EXPECT_TRUE(results->Lblcount()->text().startsWith("Finished. Total Files = 2 "));
+
+    QFile::remove(pages.filePath("index.html"));
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    EXPECT_FALSE(QFile::exists(pages.filePath("index.html")));
+    EXPECT_EQ(desktop.openedFiles.size(), 1);
+    EXPECT_TRUE(boxes.texts().last().startsWith("No JPG thumbnails were created."));
+    ThumbWebpageWanted = false;
+    WebpagesFolder.clear();
 }
 
 }  // namespace

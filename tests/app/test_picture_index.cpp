@@ -1,0 +1,113 @@
+// The picture index: its pages in the pictures' own folder, for a folder and for one image.
+#include "app/picture_index.h"
+#include "convert/web_pages.h"
+#include "formats/errors.h"
+#include "support/scripted_dialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const QByteArray kHead =
+    "<HTML><HEAD><TITLE>My Pictures</TITLE></HEAD>\r\n"
+    "<BODY BGCOLOR=\"EEEEEE\" TEXT=\"#000000\" LINK=\"#000000\" vlink=\"#AA0055\" "
+    "alink=\"#AA0055\"><br>\r\n"
+    "<Font Size=\"3\"><b>PICTURE MENU</b></Font><p>\r\n";
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+class PictureIndexTest : public ::testing::Test {
+protected:
+    QString file(const QString& name, const QByteArray& bytes = "x") {
+        const QString path = folder() + name;
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+        f.write(bytes);
+        return path;
+    }
+    QString folder() const { return dir.path() + "/"; }
+    Selection folderSelection() const {
+        Selection s;
+        s.FolderSelected = true;
+        s.SelectedFolder = folder();
+        return s;
+    }
+
+    QTemporaryDir dir;
+    ScriptedDialogs boxes;
+};
+
+TEST_F(PictureIndexTest, AFolderListsJpegThenGifAndNothingElse) {
+    for (const char* name : {"d.bmp", "c.gif", "b.JPG", "a.jpg", ".hidden.jpg", "e.tif"})
+        file(name);
+    QDir().mkpath(folder() + "sub.jpg");
+    file("main.html", QByteArray(5000, 'o'));  // replaced without a question
+    WritePictureIndexPages(folderSelection());
+
+    EXPECT_EQ(readAll(folder() + "menu.html"),
+              kHead +
+                  "<a href=\"a.jpg\" target=\"main\"><Font Size=\"2\">a.jpg</Font></b></a><br>\r\n"
+                  "<a href=\"b.JPG\" target=\"main\"><Font Size=\"2\">b.JPG</Font></b></a><br>\r\n"
+                  "<a href=\"c.gif\" target=\"main\"><Font Size=\"2\">c.gif</Font></b></a><br>\r\n"
+                  "</BODY></HTML>\r\n");
+    const QByteArray main = readAll(folder() + "main.html");
+    EXPECT_TRUE(main.startsWith(kHead.left(45 + 89 + 4)));
+    EXPECT_TRUE(main.endsWith("\r\n<Center><br><br><br><br><br><Font Size=\"4\">Click the links on "
+                              "your left to view</Font></Center>\r\n</BODY></HTML>\r\n"));
+    EXPECT_EQ(main.size(), 45 + 89 + 95 + 14 + 4 * 2);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(PictureIndexTest, AFolderWithoutJpegOrGifHasAnEmptyMenu) {
+    file("only.bmp");
+    WritePictureIndexPages(folderSelection());
+    EXPECT_EQ(readAll(folder() + "menu.html"), kHead + "</BODY></HTML>\r\n");
+}
+
+TEST_F(PictureIndexTest, OneImageLinksByItsFullPathFromItsOwnFolder) {
+    QDir().mkpath(folder() + "My Photos");
+    Selection one;
+    one.OneImageSelected = true;
+    one.SelectedImage = folder() + "My Photos/D.BMP";
+    EXPECT_EQ(PictureIndexBaseFolder(one), folder() + "My Photos/");
+    WritePictureIndexPages(one);
+    EXPECT_EQ(readAll(folder() + "My Photos/menu.html"),
+              kHead + "<a href=\"" + one.SelectedImage.toUtf8() +
+                  "\" target=\"main\"><Font Size=\"2\">D.BMP</Font></b></a><br>\r\n"
+                  "</BODY></HTML>\r\n");
+    EXPECT_TRUE(QFileInfo::exists(folder() + "My Photos/main.html"));
+    EXPECT_FALSE(QFileInfo::exists(folder() + "menu.html"));
+}
+
+TEST_F(PictureIndexTest, NamesWithBlanksAndMarkupStillLink) {
+    file("my beach.jpg");
+    file("Tom & \"Jerry\" #1 <b>.gif");
+    file(QString::fromUtf8("caf\xC3\xA9.jpg"));
+    WritePictureIndexPages(folderSelection());
+    const QByteArray menu = readAll(folder() + "menu.html");
+    EXPECT_EQ(menu,
+              kHead +
+                  "<a href=\"caf%C3%A9.jpg\" target=\"main\"><Font Size=\"2\">caf&#233;.jpg</Font>"
+                  "</b></a><br>\r\n"
+                  "<a href=\"my beach.jpg\" target=\"main\"><Font Size=\"2\">my beach.jpg</Font>"
+                  "</b></a><br>\r\n"
+                  "<a href=\"Tom &amp; &quot;Jerry&quot; %231 &lt;b&gt;.gif\" target=\"main\">"
+                  "<Font Size=\"2\">Tom &amp; &quot;Jerry&quot; #1 &lt;b&gt;.gif</Font></b></a>"
+                  "<br>\r\n"
+                  "</BODY></HTML>\r\n");
+}
+
+TEST_F(PictureIndexTest, AFolderThatCannotBeWrittenFailsBeforeAnyPage) {
+    Selection gone = folderSelection();
+    gone.SelectedFolder = folder() + "gone/";
+    EXPECT_THROW(WritePictureIndexPages(gone), PixError);
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+}  // namespace

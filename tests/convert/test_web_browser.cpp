@@ -1,0 +1,120 @@
+// The web pages in a real browser: headless Chromium, started directly (never through the
+// desktop's open action), loads index.html and the check looks through the browser's own DOM
+// at the thumbnails, the link targets and a click into the "main" frame.
+#include "app/globals.h"
+#include "app/picture_index.h"
+#include "convert/batch.h"
+#include "convert/web_pages.h"
+#include "formats/picture.h"
+#include "formats/text_utils.h"
+#include "support/corpus.h"
+#include "support/recording_desktop.h"
+#include "support/scripted_dialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kBrowserCannotStart = 77;
+
+QString chromium() {
+    for (const char* name : {"chromium", "chromium-browser"}) {
+        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
+        if (!path.isEmpty()) return path;
+    }
+    return {};
+}
+
+// Runs the DOM check on index.html; a browser that is missing or cannot start skips, except
+// under CI, where it must run. A screenshot goes to PIXOLET_SCREENSHOT_DIR when that is set.
+void checkInBrowser(const QString& index, int expectedLinks, const QString& shotName) {
+    const bool required = corpusRequired();
+    const QString browser = chromium();
+    if (browser.isEmpty()) {
+        if (required) FAIL() << "chromium is not installed";
+        GTEST_SKIP() << "chromium is not installed: no browser to load the pages in";
+    }
+    QStringList args{QStringLiteral(PIXOLET_BROWSER_CHECK), browser, index,
+                     QString::number(expectedLinks)};
+    const QString shots = qEnvironmentVariable("PIXOLET_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) args << QDir(shots).filePath(shotName);
+    QByteArray out, err;
+    const int rc = runProgram(QStringLiteral("/usr/bin/python3"), args, &out, &err, 90000);
+    if (rc == kBrowserCannotStart && !required)
+        GTEST_SKIP() << "chromium could not start here: " << err.toStdString();
+    EXPECT_EQ(rc, 0) << err.toStdString() << out.toStdString();
+}
+
+void copyCorpus(const QString& relative, const QString& target) {
+    ASSERT_TRUE(QFile::copy(QDir(corpusDir()).filePath(relative), target))
+        << relative.toStdString();
+}
+
+class BrowserTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        static const bool formatsRegistered = (InitPictureFormats(), true);
+        (void)formatsRegistered;
+    }
+    void TearDown() override {
+        StoredImagesFolder.clear();
+        WebpagesFolder.clear();
+    }
+    QTemporaryDir root;
+    ScriptedDialogs boxes;
+    RecordingDesktop desktop;
+};
+
+TEST_F(BrowserTest, AThumbnailGalleryShowsItsPictures) {
+    SKIP_WITHOUT_CORPUS();
+    const QString photos = root.filePath("photos") + "/";
+    StoredImagesFolder = root.filePath("stored") + "/";
+    WebpagesFolder = root.filePath("pages") + "/";
+    for (const QString& folder : {photos, StoredImagesFolder, WebpagesFolder})
+        QDir().mkpath(folder);
+    copyCorpus("jpeg/pillow/flower2.jpg", photos + "flower.jpg");
+    copyCorpus("jpeg/exif-orientation/Landscape_1.jpg", photos + "beach & sea #1.JPG");
+    copyCorpus("jpeg/pillow/pil_sample_rgb.jpg", photos + QString::fromUtf8("caf\xC3\xA9.jpg"));
+    copyCorpus("gif/pillow/hopper.gif", photos + "hopper.gif");
+
+    // The batch at 20 % with JPEG output and the web page wanted.
+    BatchJob job;
+    job.sourceFolder = photos;
+    job.outputFolder = StoredImagesFolder;
+    job.sizing.percent = 20;
+    Picture working;
+    int jpegSources = 0;
+    RunBatch(job, "*.*", working, {}, [&](const QString& name, const ConvertedFile&, bool) {
+        CopyThumbnailAndPicture(photos, name);
+        if (AsciiUpperCase(ExtractFileExtension(name)) == ".JPG") ++jpegSources;
+    });
+    ASSERT_EQ(jpegSources, 3);
+    boxes.confirmAnswers = {true};
+    OfferThumbnailWebpage(true);
+    ASSERT_EQ(desktop.openedFiles, QStringList{WebpagesFolder + "index.html"});
+    checkInBrowser(WebpagesFolder + "index.html", jpegSources, "gallery.png");
+}
+
+TEST_F(BrowserTest, APictureIndexLinksNamesWithBlanksAmpersandsAndHashes) {
+    SKIP_WITHOUT_CORPUS();
+    const QString photos = root.filePath("My Photos #2") + "/";
+    QDir().mkpath(photos);
+    copyCorpus("jpeg/pillow/flower2.jpg", photos + "Tom & Jerry #1.jpg");
+    copyCorpus("jpeg/exif-orientation/Portrait_1.jpg", photos + "100% sure?.jpg");
+    copyCorpus("jpeg/pillow/pil_sample_rgb.jpg", photos + QString::fromUtf8("\xC3\xA9t\xC3\xA9.JPG"));
+    copyCorpus("gif/pillow/hopper.gif", photos + "a \"quoted\" <b>.gif");
+    copyCorpus("jpeg/pillow/flower2.jpg", photos + "left out.bmp");
+    Selection folder;
+    folder.FolderSelected = true;
+    folder.SelectedFolder = photos;
+    WritePictureIndexPages(folder);
+    WriteIndexPageAndShow(PictureIndexBaseFolder(folder));
+    EXPECT_TRUE(boxes.shown.empty());
+    checkInBrowser(photos + "index.html", 4, "picture-index.png");
+}
+
+}  // namespace
