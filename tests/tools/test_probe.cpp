@@ -81,3 +81,36 @@ TEST(ProbeDecode, WithoutOutputDecodesOnlyAndRejectedInputFails) {
     EXPECT_FALSE(stderrText.isEmpty());  // the reader's own message
     EXPECT_FALSE(QFile::exists(dir.filePath("x.ppm")));
 }
+
+// probe batch: the folder save's lines on stdout, a second run only "already exists", and a
+// damaged file ends the run with status 1 after the lines of the files before it.
+TEST(ProbeBatch, LinesSecondRunAndAStoppingFile) {
+    QTemporaryDir src, out;
+    ASSERT_TRUE(src.isValid() && out.isValid());
+    SaveBitmapAsBmp(pattern(40, 30, 24), src.filePath("a.bmp"));
+    SaveBitmapAsBmp(pattern(10, 10, 8), src.filePath("b.bmp"));
+    QFile(src.filePath("notes.txt")).open(QIODevice::WriteOnly);
+    const QString outDir = out.path() + '/';
+    QByteArray lines;
+    ASSERT_EQ(runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "jpeg", "80"}, &lines), 0);
+    EXPECT_EQ(lines, "  Successfully Created -> " + (outDir + "a.JPG").toUtf8() + "\n" +
+                         "  Successfully Created -> " + (outDir + "b.JPG").toUtf8() + "\n");
+    ASSERT_EQ(runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "jpeg", "80"}, &lines), 0);
+    EXPECT_EQ(lines.count("  File already exists -> "), 2);
+    EXPECT_EQ(lines.count('\n'), 2);
+
+    QFile bad(src.filePath("a2.jpg"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("not a JPEG");
+    bad.close();
+    QByteArray errors;
+    EXPECT_EQ(runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "tif"}, &lines, &errors), 1);
+    EXPECT_EQ(lines, "  Successfully Created -> " + (outDir + "a.TIF").toUtf8() + "\n");
+    EXPECT_FALSE(errors.isEmpty());
+    EXPECT_FALSE(QFile::exists(outDir + "b.TIF"));
+
+    for (const QStringList& wrong : {QStringList{"batch", src.path(), out.path(), "0", "bmp"},
+                                     QStringList{"batch", src.path(), out.path(), "20", "jpeg"},
+                                     QStringList{"batch", src.path(), out.path(), "20", "gif"}})
+        EXPECT_EQ(runProgram(PIXOLET_PROBE, wrong), 2) << wrong.join(' ').toStdString();
+}
