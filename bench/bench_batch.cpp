@@ -1,0 +1,295 @@
+// The folder save's engine on 40 photos of 12 megapixels, 20 % to JPEG 75, in one run with its
+// peers: a bare libjpeg-turbo loop that samples rows as they are decoded, the same loop over a
+// full-size bitmap, ImageMagick's mogrify -sample, GraphicsMagick and vipsthumbnail where they
+// are installed. Prints each median and the ratios, then the peak memory of pixolet-probe batch
+// over 10 and over 40 photos.
+//
+// PIXOLET_BENCH_PHOTOS names a folder of photos to use instead of the generated ones.
+
+#include "convert/batch.h"
+#include "formats/bitmap.h"
+#include "formats/file_io.h"
+#include "formats/jpeg.h"
+#include "formats/picture.h"
+#include "formats/sizing.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace {
+
+constexpr int kPhotos = 40, kWidth = 4000, kHeight = 3000, kPercent = 20, kQuality = 75;
+
+std::map<std::string, std::vector<double>> g_seconds;
+
+// 40 photo-like JPEGs: a corpus photograph enlarged with sensor-like noise, at quality 90.
+QString photoFolder() {
+    static QTemporaryDir dir;
+    static QString folder;
+    if (!folder.isEmpty()) return folder;
+    const QString given = qEnvironmentVariable("PIXOLET_BENCH_PHOTOS");
+    if (!given.isEmpty()) return folder = QDir(given).absolutePath() + QLatin1Char('/');
+    const QString corpus = qEnvironmentVariable("PIXOLET_CORPUS", PIXOLET_CORPUS_DIR);
+    QImage source(corpus + QStringLiteral("/jpeg/pillow/flower.jpg"));
+    if (source.isNull()) source = QImage(64, 48, QImage::Format_RGB32), source.fill(Qt::darkCyan);
+    const QImage big = source.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB32);
+    Bitmap bitmap;
+    bitmap.create(kWidth, kHeight, 24);
+    uint32_t seed = 1;
+    for (int y = 0; y < kHeight; ++y) {
+        const QRgb* src = reinterpret_cast<const QRgb*>(big.constScanLine(y));
+        uint8_t* dst = bitmap.scanLine(y);
+        for (int x = 0; x < kWidth; ++x, dst += 3) {
+            seed = seed * 1664525 + 1013904223;
+            const int n = int(seed >> 27) - 16;
+            dst[0] = uint8_t(std::clamp(qBlue(src[x]) + n, 0, 255));
+            dst[1] = uint8_t(std::clamp(qGreen(src[x]) + n, 0, 255));
+            dst[2] = uint8_t(std::clamp(qRed(src[x]) + n, 0, 255));
+        }
+    }
+    const QByteArray jpeg = EncodeJpeg(bitmap, 90);
+    for (int i = 1; i <= kPhotos; ++i)
+        WriteWholeFile(dir.filePath(QStringLiteral("photo%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), jpeg, false);
+    return folder = dir.path() + QLatin1Char('/');
+}
+
+QStringList photoNames() {
+    return QDir(photoFolder()).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files, QDir::Name);
+}
+
+// Runs `body` into a fresh output folder, timing it as one repetition under `name`.
+template <class Body>
+void timed(benchmark::State& state, const std::string& name, Body body) {
+    photoFolder();
+    for (auto _ : state) {
+        state.PauseTiming();
+        QTemporaryDir out;
+        state.ResumeTiming();
+        const auto start = std::chrono::steady_clock::now();
+        if (!body(out.path() + QLatin1Char('/'))) {
+            state.SkipWithError("the run failed");
+            return;
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        g_seconds[name].push_back(seconds);
+        state.SetIterationTime(seconds);
+    }
+}
+
+void BM_Engine(benchmark::State& state) {
+    timed(state, "engine (RunBatch)", [](const QString& out) {
+        BatchJob job;
+        job.sourceFolder = photoFolder();
+        job.outputFolder = out;
+        job.type = OutputType::Jpeg;
+        job.quality = kQuality;
+        job.sizing.percent = kPercent;
+        Picture working;
+        int lines = 0;
+        RunBatch(job, QStringLiteral("*.*"), working, [&](const QString&) { ++lines; });
+        return lines == int(photoNames().size());
+    });
+}
+
+// The least work the job needs, in plain libjpeg-turbo: read, decode every row, keep the rows
+// and columns the pixel centres pick (as rows arrive, or from a full-size bitmap), encode, write.
+bool bareLoop(const QString& out, bool streaming) {
+    for (const QString& name : photoNames()) {
+        const QByteArray data = ReadFileBytes(photoFolder() + name);
+        jpeg_decompress_struct d;
+        jpeg_error_mgr derr;
+        d.err = jpeg_std_error(&derr);
+        jpeg_create_decompress(&d);
+        jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(data.constData()), data.size());
+        jpeg_read_header(&d, TRUE);
+        d.dct_method = JDCT_ISLOW;
+        d.out_color_space = JCS_EXT_BGR;
+        jpeg_start_decompress(&d);
+        const int sw = int(d.output_width), sh = int(d.output_height);
+        const int w = ScaledLength(sw, kPercent), h = ScaledLength(sh, kPercent);
+        std::vector<int> xs(w), ys(h);
+        for (int i = 0; i < w; ++i) xs[i] = int((2 * int64_t(i) + 1) * sw / (2 * int64_t(w)));
+        for (int i = 0; i < h; ++i) ys[i] = int((2 * int64_t(i) + 1) * sh / (2 * int64_t(h)));
+        std::vector<unsigned char> small(size_t(w) * h * 3);
+        const auto sample = [&](const unsigned char* row, int next) {
+            unsigned char* o = small.data() + size_t(next) * w * 3;
+            for (int x = 0; x < w; ++x, o += 3) {
+                const unsigned char* s = row + size_t(xs[x]) * 3;
+                o[0] = s[0], o[1] = s[1], o[2] = s[2];
+            }
+        };
+        if (streaming) {
+            std::vector<unsigned char> row(size_t(sw) * 3);
+            int next = 0;
+            while (d.output_scanline < d.output_height) {
+                const int y = int(d.output_scanline);
+                JSAMPROW p = row.data();
+                jpeg_read_scanlines(&d, &p, 1);
+                for (; next < h && ys[next] == y; ++next) sample(row.data(), next);
+            }
+        } else {
+            std::vector<unsigned char> full(size_t(sw) * sh * 3);
+            while (d.output_scanline < d.output_height) {
+                JSAMPROW p = full.data() + size_t(d.output_scanline) * sw * 3;
+                jpeg_read_scanlines(&d, &p, 1);
+            }
+            for (int next = 0; next < h; ++next) sample(full.data() + size_t(ys[next]) * sw * 3, next);
+        }
+        jpeg_finish_decompress(&d);
+        jpeg_destroy_decompress(&d);
+
+        jpeg_compress_struct c;
+        jpeg_error_mgr cerr;
+        c.err = jpeg_std_error(&cerr);
+        jpeg_create_compress(&c);
+        unsigned char* buffer = nullptr;
+        unsigned long length = 0;
+        jpeg_mem_dest(&c, &buffer, &length);
+        c.image_width = JDIMENSION(w);
+        c.image_height = JDIMENSION(h);
+        c.input_components = 3;
+        c.in_color_space = JCS_EXT_BGR;
+        jpeg_set_defaults(&c);
+        jpeg_set_quality(&c, kQuality, TRUE);
+        jpeg_start_compress(&c, TRUE);
+        while (c.next_scanline < c.image_height) {
+            JSAMPROW p = small.data() + size_t(c.next_scanline) * w * 3;
+            jpeg_write_scanlines(&c, &p, 1);
+        }
+        jpeg_finish_compress(&c);
+        jpeg_destroy_compress(&c);
+        WriteWholeFile(out + name.left(name.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".JPG"),
+                       QByteArray(reinterpret_cast<const char*>(buffer), int(length)), false);
+        std::free(buffer);
+    }
+    return true;
+}
+
+void BM_BareStreaming(benchmark::State& state) {
+    timed(state, "bare libjpeg-turbo, streaming rows", [](const QString& out) { return bareLoop(out, true); });
+}
+void BM_BareFullBitmap(benchmark::State& state) {
+    timed(state, "bare libjpeg-turbo, full bitmap", [](const QString& out) { return bareLoop(out, false); });
+}
+
+QStringList photoPaths() {
+    QStringList paths;
+    for (const QString& name : photoNames()) paths << photoFolder() + name;
+    return paths;
+}
+
+bool runTool(const QString& program, const QStringList& args,
+             const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment()) {
+    QProcess process;
+    process.setProcessEnvironment(env);
+    // GraphicsMagick puts each output at its input's path under the output folder: relative
+    // names keep them directly inside it.
+    process.setWorkingDirectory(photoFolder());
+    process.start(program, args);
+    return process.waitForFinished(600000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+void BM_Mogrify(benchmark::State& state) {
+    const QString mogrify = QStringLiteral("/usr/bin/mogrify");
+    if (!QFile::exists(mogrify)) return state.SkipWithError("ImageMagick is not installed");
+    timed(state, "ImageMagick mogrify -sample", [&](const QString& out) {
+        return runTool(mogrify, QStringList{"-path", out, "-sample", QStringLiteral("%1%").arg(kPercent),
+                                            "-quality", QString::number(kQuality)} + photoPaths());
+    });
+}
+
+void BM_GraphicsMagick(benchmark::State& state) {
+    const QString gm = QStandardPaths::findExecutable(QStringLiteral("gm"));
+    if (gm.isEmpty()) return state.SkipWithError("GraphicsMagick is not installed");
+    timed(state, "GraphicsMagick mogrify -sample", [&](const QString& out) {
+        return runTool(gm, QStringList{"mogrify", "-output-directory", out, "-sample",
+                                       QStringLiteral("%1%").arg(kPercent), "-quality",
+                                       QString::number(kQuality)} + photoNames());
+    });
+}
+
+void BM_Vipsthumbnail(benchmark::State& state) {
+    const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
+    if (vips.isEmpty()) return state.SkipWithError("vipsthumbnail is not installed (libvips-tools)");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VIPS_CONCURRENCY"), QStringLiteral("2"));
+    const QString size = QStringLiteral("%1x%2").arg(ScaledLength(kWidth, kPercent)).arg(ScaledLength(kHeight, kPercent));
+    timed(state, "vipsthumbnail (shrink-on-load, 2 threads)", [&](const QString& out) {
+        return runTool(vips, QStringList{"--size", size, "-o", out + QStringLiteral("%s.jpg[Q=75]")} + photoPaths(), env);
+    });
+}
+
+// Peak resident memory of the probe's batch over the first n photos, in MiB.
+double probePeakMiB(int n) {
+    QTemporaryDir src, out;
+    const QStringList names = photoNames();
+    for (int i = 0; i < n && i < names.size(); ++i)
+        QFile::link(photoFolder() + names[i], src.filePath(names[i]));
+    const QByteArray probe = PIXOLET_PROBE;
+    const QByteArray srcPath = QFile::encodeName(src.path()), outPath = QFile::encodeName(out.path());
+    std::fflush(stdout);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::freopen("/dev/null", "w", stdout);
+        execl(probe.constData(), probe.constData(), "batch", srcPath.constData(), outPath.constData(),
+              "20", "jpeg", "75", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+    return double(usage.ru_maxrss) / 1024.0;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+}  // namespace
+
+BENCHMARK(BM_Engine)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareStreaming)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareFullBitmap)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Mogrify)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GraphicsMagick)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Vipsthumbnail)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    InitPictureFormats();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
+    const std::string engineName = "engine (RunBatch)";
+    const double engine = median(g_seconds[engineName]);
+    std::printf("\n%d photos, %d %% to JPEG %d: medians\n", int(photoNames().size()), kPercent, kQuality);
+    std::printf("%-44s %9s %14s\n", "", "seconds", "÷ engine");
+    for (const auto& [name, times] : g_seconds) {
+        const double m = median(times);
+        std::printf("%-44s %9.2f %14.2f\n", name.c_str(), m, engine > 0 ? m / engine : 0.0);
+    }
+    const double p10 = probePeakMiB(10), p40 = probePeakMiB(40);
+    std::printf("\npixolet-probe batch peak memory: %.1f MiB over 10 photos, %.1f MiB over 40\n", p10, p40);
+    return 0;
+}
