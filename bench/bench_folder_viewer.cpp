@@ -16,6 +16,8 @@
 #include <QImage>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include "photo.h"
+
 #include <benchmark/benchmark.h>
 #include <algorithm>
 
@@ -38,30 +40,7 @@ QString photoFolder() {
     static QTemporaryDir dir;
     static bool made = false;
     if (made) return dir.path() + QDir::separator();
-    const QString corpus = qEnvironmentVariable("PIXOLET_CORPUS", PIXOLET_CORPUS_DIR);
-    QImage source(corpus + "/jpeg/pillow/flower.jpg");
-    if (source.isNull()) {
-        source = QImage(64, 48, QImage::Format_RGB32);
-        for (int y = 0; y < 48; ++y)
-            for (int x = 0; x < 64; ++x) source.setPixel(x, y, qRgb(x * 4, y * 5, (x * y) % 256));
-    }
-    const QImage big = source.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                           .convertToFormat(QImage::Format_RGB32);
-    Bitmap bitmap;
-    bitmap.create(kWidth, kHeight, 24);
-    uint32_t seed = 1;
-    for (int y = 0; y < kHeight; ++y) {
-        const QRgb* src = reinterpret_cast<const QRgb*>(big.constScanLine(y));
-        uint8_t* dst = bitmap.scanLine(y);
-        for (int x = 0; x < kWidth; ++x, dst += 3) {
-            seed = seed * 1664525 + 1013904223;
-            const int n = int(seed >> 28) - 8;
-            dst[0] = uint8_t(std::clamp(qBlue(src[x]) + n, 0, 255));
-            dst[1] = uint8_t(std::clamp(qGreen(src[x]) + n, 0, 255));
-            dst[2] = uint8_t(std::clamp(qRed(src[x]) + n, 0, 255));
-        }
-    }
-    const QByteArray jpeg = EncodeJpeg(bitmap, 90);
+    const QByteArray jpeg = PhotoLikeJpeg(kWidth, kHeight);
     for (int i = 1; i <= 40; ++i) {
         QFile f(dir.filePath(QStringLiteral("photo%1.jpg").arg(i, 2, 10, QChar('0'))));
         f.open(QIODevice::WriteOnly);
