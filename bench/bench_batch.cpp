@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
-#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,39 +31,22 @@
 
 #include <jpeglib.h>
 
+#include "photo.h"
+
 namespace {
 
 constexpr int kPhotos = 40, kWidth = 4000, kHeight = 3000, kPercent = 20, kQuality = 75;
 
 std::map<std::string, std::vector<double>> g_seconds;
 
-// 40 photo-like JPEGs: a corpus photograph enlarged with sensor-like noise, at quality 90.
+// 40 copies of the shared photo-like 12-megapixel JPEG.
 QString photoFolder() {
     static QTemporaryDir dir;
     static QString folder;
     if (!folder.isEmpty()) return folder;
     const QString given = qEnvironmentVariable("PIXOLET_BENCH_PHOTOS");
     if (!given.isEmpty()) return folder = QDir(given).absolutePath() + QLatin1Char('/');
-    const QString corpus = qEnvironmentVariable("PIXOLET_CORPUS", PIXOLET_CORPUS_DIR);
-    QImage source(corpus + QStringLiteral("/jpeg/pillow/flower.jpg"));
-    if (source.isNull()) source = QImage(64, 48, QImage::Format_RGB32), source.fill(Qt::darkCyan);
-    const QImage big = source.scaled(kWidth, kHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                           .convertToFormat(QImage::Format_RGB32);
-    Bitmap bitmap;
-    bitmap.create(kWidth, kHeight, 24);
-    uint32_t seed = 1;
-    for (int y = 0; y < kHeight; ++y) {
-        const QRgb* src = reinterpret_cast<const QRgb*>(big.constScanLine(y));
-        uint8_t* dst = bitmap.scanLine(y);
-        for (int x = 0; x < kWidth; ++x, dst += 3) {
-            seed = seed * 1664525 + 1013904223;
-            const int n = int(seed >> 27) - 16;
-            dst[0] = uint8_t(std::clamp(qBlue(src[x]) + n, 0, 255));
-            dst[1] = uint8_t(std::clamp(qGreen(src[x]) + n, 0, 255));
-            dst[2] = uint8_t(std::clamp(qRed(src[x]) + n, 0, 255));
-        }
-    }
-    const QByteArray jpeg = EncodeJpeg(bitmap, 90);
+    const QByteArray jpeg = PhotoLikeJpeg(kWidth, kHeight);
     for (int i = 1; i <= kPhotos; ++i)
         WriteWholeFile(dir.filePath(QStringLiteral("photo%1.jpg").arg(i, 2, 10, QLatin1Char('0'))), jpeg, false);
     return folder = dir.path() + QLatin1Char('/');
