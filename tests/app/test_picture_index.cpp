@@ -4,10 +4,10 @@
 #include "formats/errors.h"
 #include "support/scripted_dialogs.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -58,8 +58,9 @@ TEST_F(PictureIndexTest, AFolderListsJpegThenGifAndNothingElse) {
                   "</BODY></HTML>\r\n");
     const QByteArray main = readAll(folder() + "main.html");
     EXPECT_TRUE(main.startsWith(kHead.left(45 + 89 + 4)));
-    EXPECT_TRUE(main.endsWith("\r\n<Center><br><br><br><br><br><Font Size=\"4\">Click the links on "
-                              "your left to view</Font></Center>\r\n</BODY></HTML>\r\n"));
+    EXPECT_TRUE(
+        main.endsWith("\r\n<Center><br><br><br><br><br><Font Size=\"4\">Click the links on "
+                      "your left to view</Font></Center>\r\n</BODY></HTML>\r\n"));
     EXPECT_EQ(main.size(), 45 + 89 + 95 + 14 + 4 * 2);
     EXPECT_TRUE(boxes.shown.empty());
 }
