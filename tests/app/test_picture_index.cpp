@@ -1,7 +1,6 @@
 // The picture index: its pages in the pictures' own folder, for a folder and for one image.
 #include "app/picture_index.h"
 #include "convert/web_pages.h"
-#include "formats/errors.h"
 #include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -102,13 +101,6 @@ TEST_F(PictureIndexTest, NamesWithBlanksAndMarkupStillLink) {
                   "<Font Size=\"2\">Tom &amp; &quot;Jerry&quot; #1 &lt;b&gt;.gif</Font></b></a>"
                   "<br>\r\n"
                   "</BODY></HTML>\r\n");
-}
-
-TEST_F(PictureIndexTest, AFolderThatCannotBeWrittenFailsBeforeAnyPage) {
-    Selection gone = folderSelection();
-    gone.SelectedFolder = folder() + "gone/";
-    EXPECT_THROW(WritePictureIndexPages(gone), PixError);
-    EXPECT_TRUE(boxes.shown.empty());
 }
 
 }  // namespace

