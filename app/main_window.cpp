@@ -404,9 +404,9 @@ void TFrmfirst::CmdnextClick() {
         // Conversion at full size: the save action runs with the size-adjustment window
         // hidden, so this window stays live meanwhile and must not start anything else.
         TFrmadjust& adjust = adjustWindow();
-        adjust.findChild<QScrollBar*>(QStringLiteral("ScrollBar1"))->setValue(100);
         {
             DisabledWidgets off{ui->centralwidget};
+            adjust.findChild<QScrollBar*>(QStringLiteral("ScrollBar1"))->setValue(100);
             adjust.CmdsaveClick();
         }
         LblSizeAndWidth->clear();

@@ -5,10 +5,14 @@
 #include "app/selection.h"
 #include "app/settings_file.h"
 #include "convert/adjust_window.h"
+#include "convert/options_window.h"
+#include "convert/quality_window.h"
+#include "convert/results_window.h"
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/picture_box.h"
 #include "rename/rename_window.h"
+#include "support/modal_script.h"
 #include "support/recording_desktop.h"
 #include "support/recording_host.h"
 #include "support/scripted_dialogs.h"
@@ -45,6 +49,9 @@ protected:
         FolderImages = {};
         main = std::make_unique<TFrmfirst>();
         adjust = std::make_unique<TFrmadjust>(main.get());
+        comp = std::make_unique<TFrmcomp>(adjust.get());
+        options = std::make_unique<TFrmoptions>(adjust.get());
+        results = std::make_unique<TFrmresults>(adjust.get());
         viewer = std::make_unique<TFrmpic>(main.get());
         folderViewer = std::make_unique<TFrmfolderview>(main.get());
         rename = std::make_unique<TFrmRename>(main.get());
@@ -55,6 +62,9 @@ protected:
         rename.reset();
         folderViewer.reset();
         viewer.reset();
+        results.reset();
+        options.reset();
+        comp.reset();
         adjust.reset();
         main.reset();
         SetWindowSizeStore({});
@@ -126,6 +136,9 @@ protected:
     RecordingDesktop desktop;  // the picture index opens its page
     std::unique_ptr<TFrmfirst> main;
     std::unique_ptr<TFrmadjust> adjust;
+    std::unique_ptr<TFrmcomp> comp;
+    std::unique_ptr<TFrmoptions> options;
+    std::unique_ptr<TFrmresults> results;
     std::unique_ptr<TFrmpic> viewer;
     std::unique_ptr<TFrmfolderview> folderViewer;
     std::unique_ptr<TFrmRename> rename;
@@ -423,6 +436,50 @@ TEST_F(DispatchTest, ExitFromTheAdjustWindowEndsTheProgramWithSettingsSaved) {
     main->RadRename->setChecked(true);
     continueAnd();
     EXPECT_FALSE(ExitRequested);
+}
+
+TEST_F(DispatchTest, ConversionRunsTheFolderSaveAtFullSizeWithoutTheWindow) {
+    pickFolder(bmp(40, 30, "a.bmp"));
+    bmp(20, 10, "b.bmp");
+    adjust->findChild<QScrollBar*>("ScrollBar1")->setValue(50);
+    main->Radconvert->setChecked(true);
+    boxes.inputAnswers.push_back("conv");
+
+    RecordingHost host;
+    bool mainLive = false, adjustShown = false;
+    host.onProcessMessages = [&] {
+        mainLive = mainLive || main->Cmdnext->isEnabled();
+        adjustShown = adjustShown || adjust->isVisible();
+    };
+    ModalScript script;
+    QString title;
+    script.expect("Frmchoice", [&](QWidget* w) {
+        title = w->findChild<QLabel*>("Lbltitle")->text();
+        w->findChild<QPushButton*>("BitBtn1")->click();
+    });
+    script.expect("Frmoptions", [](QWidget* w) {
+        w->findChild<QRadioButton*>("Radbitmap")->setChecked(true);
+        w->close();
+    });
+    main->Cmdnext->click();
+    host.onProcessMessages = {};  // the loads below let events run too
+
+    EXPECT_TRUE(script.done()) << script.opened.join(",").toStdString();
+    EXPECT_TRUE(title.endsWith("You have selected to create new image types, and keep the same "
+                               "image size."));
+    const QString stored = storedRoot() + "conv" + sep;
+    EXPECT_EQ(results->Lines(), (QStringList{"  Successfully Created -> " + stored + "a.BMP",
+                                            "  Successfully Created -> " + stored + "b.BMP"}));
+    Picture a, b;
+    ASSERT_EQ(LoadPictureFile(stored + "a.BMP", a), LoadOutcome::Loaded);
+    ASSERT_EQ(LoadPictureFile(stored + "b.BMP", b), LoadOutcome::Loaded);
+    EXPECT_EQ(QSize(a.width(), a.height()), QSize(40, 30));
+    EXPECT_EQ(QSize(b.width(), b.height()), QSize(20, 10));
+    EXPECT_FALSE(mainLive);
+    EXPECT_FALSE(adjustShown);
+    EXPECT_TRUE(main->Cmdnext->isEnabled());
+    EXPECT_EQ(main->LblSizeAndWidth->text(), "");
+    EXPECT_EQ(main->Lblinfo->text(), "");  // the run ended by emptying Lblnote1
 }
 
 }  // namespace

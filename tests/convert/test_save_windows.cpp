@@ -9,6 +9,7 @@
 #include "formats/file_io.h"
 #include "platform/long_operation.h"
 #include "support/corpus.h"
+#include "support/modal_script.h"
 #include "support/recording_desktop.h"
 #include "support/recording_host.h"
 #include "support/window_fixture.h"
@@ -29,40 +30,6 @@
 #include <memory>
 
 namespace {
-
-// Answers the modal windows in the order they open: each step names the window it expects and
-// closes it. Whatever opened out of turn is recorded and closed.
-class ModalScript {
-public:
-    using Step = std::function<void(QWidget* window)>;
-    ModalScript() {
-        QObject::connect(&poll_, &QTimer::timeout, [this] { tick(); });
-        poll_.start(1);
-    }
-    void expect(const QString& window, Step step) { steps_.push_back({window, std::move(step)}); }
-    QStringList opened;
-    bool done() const { return steps_.empty(); }
-
-private:
-    void tick() {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal == last_) return;
-        last_ = modal;
-        opened << modal->objectName();
-        if (steps_.empty() || steps_.front().first != modal->objectName()) {
-            modal->close();
-            return;
-        }
-        Step step = std::move(steps_.front().second);
-        steps_.pop_front();
-        step(modal);
-        // The same window may open again later (a second save).
-        QTimer::singleShot(0, &poll_, [this] { last_ = nullptr; });
-    }
-    QTimer poll_;
-    QPointer<QWidget> last_;
-    std::deque<std::pair<QString, Step>> steps_;
-};
 
 template <class T>
 T* child(QWidget* window, const char* name) {
