@@ -41,18 +41,32 @@ const QString kNoBrowser = QStringLiteral(
 
 void appendEntity(QString& out, char32_t c) {
     switch (c) {
-    case U'&': out += QLatin1String("&amp;"); return;
-    case U'<': out += QLatin1String("&lt;"); return;
-    case U'>': out += QLatin1String("&gt;"); return;
-    case U'"': out += QLatin1String("&quot;"); return;
-    default: out += QStringLiteral("&#%1;").arg(quint32(c)); return;
+        case U'&':
+            out += QLatin1String("&amp;");
+            return;
+        case U'<':
+            out += QLatin1String("&lt;");
+            return;
+        case U'>':
+            out += QLatin1String("&gt;");
+            return;
+        case U'"':
+            out += QLatin1String("&quot;");
+            return;
+        default:
+            out += QStringLiteral("&#%1;").arg(quint32(c));
+            return;
     }
 }
 
-bool needsEntity(char32_t c) { return c == U'&' || c == U'<' || c == U'>' || c == U'"'; }
+bool needsEntity(char32_t c) {
+    return c == U'&' || c == U'<' || c == U'>' || c == U'"';
+}
 
 // A control character would split a page line in two; it cannot stand as itself.
-bool isControl(char32_t c) { return c < 0x20 || c == 0x7F; }
+bool isControl(char32_t c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 }  // namespace
 
@@ -117,7 +131,9 @@ QStringList ThumbnailMenuHeadLines() {
             QStringLiteral("<Font Size=\"3\"><Center><b>PICTURE MENU</b></Font><p>")};
 }
 
-QString ThumbnailMenuLastLine() { return QStringLiteral("</Center></BODY></HTML>"); }
+QString ThumbnailMenuLastLine() {
+    return QStringLiteral("</Center></BODY></HTML>");
+}
 
 QString ThumbnailLinkLine(const QString& thumbnailName) {
     const QString fullSize = QStringLiteral("IT_") + thumbnailName.mid(2);
@@ -139,8 +155,7 @@ void CopyThumbnailAndPicture(const QString& sourceFolder, const QString& fileNam
     if (AsciiUpperCase(ExtractFileExtension(fileName)) != QLatin1String(".JPG")) return;
     CopyFileBytes(StoredImagesFolder + ChangeFileExtension(fileName, QStringLiteral(".JPG")),
                   WebpagesFolder + QStringLiteral("T_") + fileName);
-    CopyFileBytes(sourceFolder + fileName,
-                  WebpagesFolder + QStringLiteral("IT_") + fileName);
+    CopyFileBytes(sourceFolder + fileName, WebpagesFolder + QStringLiteral("IT_") + fileName);
 }
 
 void WriteMenuPage(const QString& path, const QStringList& head,

@@ -11,11 +11,11 @@
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -105,7 +105,8 @@ TEST_F(BrowserTest, APictureIndexLinksNamesWithBlanksAmpersandsAndHashes) {
     QDir().mkpath(photos);
     copyCorpus("jpeg/pillow/flower2.jpg", photos + "Tom & Jerry #1.jpg");
     copyCorpus("jpeg/exif-orientation/Portrait_1.jpg", photos + "100% sure?.jpg");
-    copyCorpus("jpeg/pillow/pil_sample_rgb.jpg", photos + QString::fromUtf8("\xC3\xA9t\xC3\xA9.JPG"));
+    copyCorpus("jpeg/pillow/pil_sample_rgb.jpg",
+               photos + QString::fromUtf8("\xC3\xA9t\xC3\xA9.JPG"));
     copyCorpus("gif/pillow/hopper.gif", photos + "a \"quoted\" <b>.gif");
     copyCorpus("jpeg/pillow/flower2.jpg", photos + "left out.bmp");
     Selection folder;
