@@ -94,8 +94,18 @@ void setApplicationDataFolderOverride(const QString& folder) {
     dataFolderOverride = folder;
 }
 
+QString ProgramFolderFor(const QString& executableFolder) {
+    const QDir beside(executableFolder);
+    QString folder = beside.absolutePath();
+    if (!beside.exists(QStringLiteral("index.htm"))) {
+        const QString shared = beside.absoluteFilePath(QStringLiteral("../share/pixolet"));
+        if (QFileInfo(shared).isDir()) folder = QDir::cleanPath(shared);
+    }
+    return QDir::toNativeSeparators(folder) + QDir::separator();
+}
+
 QString ProgramFileFolder() {
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + QDir::separator();
+    return ProgramFolderFor(QCoreApplication::applicationDirPath());
 }
 
 QString ApplicationTitle() {

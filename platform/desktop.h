@@ -36,8 +36,12 @@ bool EnsureApplicationDataFolder();
 // Points ApplicationDataFolder at another folder (tests); an empty text restores the real one.
 void setApplicationDataFolderOverride(const QString& folder);
 
-// The folder of the running program file, with a trailing separator.
+// The folder holding the program's own documents (help pages), with a trailing separator:
+// the executable's folder when "index.htm" lies beside it (a build tree, or a Windows install),
+// else ../share/pixolet/ beside it (an installed prefix).
 QString ProgramFileFolder();
+// The same choice for a given executable folder (no trailing separator needed).
+QString ProgramFolderFor(const QString& executableFolder);
 
 // The title of the task-bar entry and of plain message boxes.
 QString ApplicationTitle();

@@ -82,3 +82,30 @@ TEST_F(DataHome, TheStartUpStepReportsAFolderItCannotMake) {
 }
 
 }  // namespace
+
+namespace {
+
+// The help pages sit beside the program in a build tree and under share/pixolet when installed.
+TEST(ProgramFolder, BesideTheProgramWhenTheHelpIsThereElseTheInstalledShareFolder) {
+    QTemporaryDir prefix;
+    ASSERT_TRUE(prefix.isValid());
+    const QString bin = prefix.path() + "/bin";
+    const QString share = prefix.path() + "/share/pixolet";
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const QString sep = QDir::separator();
+
+    // Neither place has the pages: the program's own folder, as before.
+    EXPECT_EQ(ProgramFolderFor(bin), QDir::toNativeSeparators(bin) + sep);
+
+    ASSERT_TRUE(QDir().mkpath(share));
+    EXPECT_EQ(ProgramFolderFor(bin), QDir::toNativeSeparators(share) + sep);
+    EXPECT_EQ(ProgramFolderFor(bin + "/"), QDir::toNativeSeparators(share) + sep);
+
+    // Pages beside the program win over an installed copy.
+    QFile page(bin + "/index.htm");
+    ASSERT_TRUE(page.open(QIODevice::WriteOnly));
+    page.close();
+    EXPECT_EQ(ProgramFolderFor(bin), QDir::toNativeSeparators(bin) + sep);
+}
+
+}  // namespace
