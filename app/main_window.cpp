@@ -22,8 +22,14 @@
 #include "viewers/picture_viewer.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QUrl>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -35,6 +41,9 @@ TFrmfirst* Frmfirst = nullptr;
 namespace {
 
 const QString kSection = QStringLiteral("Frmfirst");
+
+const QString kDropOneThing = QStringLiteral(
+    "Drop one image file (JPG, GIF, BMP, ICO, EMF or TIF) or one folder of images here.");
 
 const char* const kNoAuthority =
     "Could not create a folder as you do not have authority on your system. Please right click "
@@ -123,6 +132,8 @@ TFrmfirst::TFrmfirst(QWidget* parent)
     setWindowIcon(QIcon(QPixmap::fromImage(ProgramIcon(64))));
     takeControls();
     connectControls();
+    // A file or folder dropped anywhere on the window is picked as the buttons would pick it.
+    setAcceptDrops(true);
     Cmdnext->setFocus();
     Frmfirst = this;
     RunGuarded([this] { FormCreate(); });
@@ -242,8 +253,10 @@ void TFrmfirst::CmdimageClick() {
     LoadLastDir();
     const FileDialogResult picked = dialogs().openFile(OpenDialog1);
     if (!picked.accepted()) return;
-    const QString path = picked.path;
+    UseImage(picked.path);
+}
 
+void TFrmfirst::UseImage(const QString& path) {
     TFrmadjust& adjust = adjustWindow();
     // A file that fails to load ends the pick here (the error report, or the TIFF reader's own
     // message): the previous selection stays in force.
@@ -280,7 +293,10 @@ void TFrmfirst::CmdfolderClick() {
     LoadLastDir();
     const FileDialogResult picked = dialogs().openFile(OpenDialog1);
     if (!picked.accepted()) return;
-    const QString path = picked.path;
+    UseFolderSample(picked.path);
+}
+
+void TFrmfirst::UseFolderSample(const QString& path) {
     const QString folder = ExtractFilePath(path);
 
     if (folder == StoredImagesFolder) dialogs().plain(kNoteStoredImagesFolder);
@@ -321,6 +337,52 @@ void TFrmfirst::CmdfolderClick() {
         Radviewer->setChecked(true);
         CmdnextClick();
     }
+}
+
+void TFrmfirst::DropPaths(const QStringList& paths) {
+    // A run in progress holds the picks off; a drop must not slip past that.
+    if (!Cmdimage->isEnabled() || !Cmdfolder->isEnabled()) return;
+    if (paths.size() != 1) {
+        dialogs().warning(kDropOneThing);
+        return;
+    }
+    const QFileInfo dropped(paths.front());
+    if (dropped.isDir()) {
+        QString folder = QDir::toNativeSeparators(dropped.absoluteFilePath());
+        if (!folder.endsWith(QDir::separator())) folder += QDir::separator();
+        const FolderImageList listed = ScanFolder(folder + QStringLiteral("*.*"));
+        if (listed.FolderImageNames.isEmpty()) {
+            dialogs().warning(QStringLiteral("The folder %1 holds no images that Pixolet can "
+                                             "open (JPG, GIF, BMP, ICO, EMF or TIF).")
+                                  .arg(folder));
+            return;
+        }
+        UseFolderSample(folder + listed.FolderImageNames.front());
+    } else if (dropped.isFile() && IsSupportedImageFile(dropped.fileName())) {
+        UseImage(QDir::toNativeSeparators(dropped.absoluteFilePath()));
+    } else {
+        dialogs().warning(kDropOneThing);
+    }
+}
+
+void TFrmfirst::dragEnterEvent(QDragEnterEvent* event) {
+    // Only local files and folders can be picked; whether this one can is said at the drop.
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (!urls.isEmpty() &&
+        std::all_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        event->acceptProposedAction();
+}
+
+void TFrmfirst::dragMoveEvent(QDragMoveEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void TFrmfirst::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        paths.append(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    event->acceptProposedAction();
+    RunGuarded([&] { DropPaths(paths); });
 }
 
 bool TFrmfirst::StartProject() {

@@ -62,6 +62,14 @@ public:
     // leaves the previous selection in force.
     void CmdimageClick();
     void CmdfolderClick();
+    // What the picks do with the file chosen: the single image at path, or the folder of the
+    // image at samplePath with that image as its sample.
+    void UseImage(const QString& path);
+    void UseFolderSample(const QString& samplePath);
+    // Local paths dropped on the window: one image file is the single pick, one folder the
+    // folder pick with its first image in listing order as the sample; anything else (several
+    // items, another kind of file, a folder without images) is refused with a message.
+    void DropPaths(const QStringList& paths);
     // Continue: the chosen task on the current selection, with the project step first for the
     // image-producing tasks on a folder.
     void CmdnextClick();
@@ -90,6 +98,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void takeControls();

@@ -24,6 +24,9 @@
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -31,6 +34,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUrl>
 #include <memory>
 
 namespace {
@@ -233,6 +237,88 @@ TEST_F(DispatchTest, AFileThatFailsToLoadKeepsThePreviousSelection) {
     EXPECT_FALSE(main->selection.FolderSelected);
     EXPECT_EQ(main->selection.SelectedImage, good);
     EXPECT_EQ(main->LblChosen->text(), chosen);
+}
+
+// Dropping on the main window as a file manager would: the drag enters, then the drop.
+// Returns whether the window took the drag.
+bool drop(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    const QPointF at(target->width() / 2, target->height() / 2);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (!enter.isAccepted()) return false;
+    QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &dropped);
+    return true;
+}
+
+TEST_F(DispatchTest, ADroppedImageOrFolderIsPickedAsTheButtonsWould) {
+    const QString wide = bmp(400, 300, "b.bmp");
+    bmp(300, 400, "A.bmp");  // first in listing order although made second
+    file("notes.txt", "x");
+
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(pictures.path())}));
+    const QString folder = pictures.path() + sep;
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    EXPECT_TRUE(main->selection.FolderSelected);
+    EXPECT_FALSE(main->selection.OneImageSelected);
+    EXPECT_EQ(main->selection.SelectedFolder, folder);
+    EXPECT_EQ(FolderImages.FolderImageNames, QStringList({"A.bmp", "b.bmp"}));
+    EXPECT_EQ(main->Image1->picture().width(), 300) << "the sample is the first listed image";
+    EXPECT_EQ(main->LblChosen->text(), "Folder Chosen -> " + folder);
+    EXPECT_EQ(IniFile(SettingsFile).readString("History", "Last Dir", {}), folder);
+    EXPECT_TRUE(boxes.openDialogsAsked.empty()) << "a drop asks for nothing";
+
+    // One image file: the single pick.
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(wide)}));
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    EXPECT_TRUE(main->selection.OneImageSelected);
+    EXPECT_FALSE(main->selection.FolderSelected);
+    EXPECT_EQ(main->selection.SelectedImage, wide);
+    EXPECT_EQ(main->LblChosen->text(), "Image Chosen -> b.bmp");
+    EXPECT_EQ(main->LblSizeAndWidth->text(),
+              QString("Image is 400 x 300, %1 bytes").arg(QFileInfo(wide).size()));
+
+    // Dropped on a control inside the window: the window still takes it.
+    ASSERT_TRUE(drop(main->Image1, {QUrl::fromLocalFile(pictures.filePath("A.bmp"))}));
+    EXPECT_EQ(main->selection.SelectedImage, pictures.filePath("A.bmp"));
+}
+
+TEST_F(DispatchTest, ADropThatIsNotOneImageOrAFolderOfImagesIsRefusedAndChangesNothing) {
+    const QString image = bmp(200, 100, "pic.bmp");
+    pickImage(image);
+    const QString chosen = main->LblChosen->text();
+    QDir(pictures.path()).mkdir("empty");
+    const QString empty = pictures.filePath("empty");
+    const QString text = file("readme.txt", "hello");
+
+    EXPECT_FALSE(drop(main.get(), {QUrl("https://pixolet.example/a.jpg")}))
+        << "only local files are taken";
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(text)}));
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(image), QUrl::fromLocalFile(image)}));
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(empty)}));
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(pictures.filePath("gone.bmp"))}));
+
+    ASSERT_EQ(boxes.shown.size(), 4u) << boxes.texts().join("|").toStdString();
+    for (const auto& box : boxes.shown) EXPECT_EQ(box.kind, MessageKind::Warning);
+    const QString oneThing =
+        "Drop one image file (JPG, GIF, BMP, ICO, EMF or TIF) or one folder of images here.";
+    EXPECT_EQ(boxes.shown[0].text, oneThing);
+    EXPECT_EQ(boxes.shown[1].text, oneThing);
+    EXPECT_EQ(boxes.shown[2].text, "The folder " + empty + sep +
+                                       " holds no images that Pixolet can open (JPG, GIF, BMP, "
+                                       "ICO, EMF or TIF).");
+    EXPECT_EQ(boxes.shown[3].text, oneThing);
+    EXPECT_TRUE(main->selection.OneImageSelected);
+    EXPECT_EQ(main->selection.SelectedImage, image);
+    EXPECT_EQ(main->LblChosen->text(), chosen);
+
+    // While a run holds the picks off, a drop does nothing at all.
+    main->Cmdimage->setEnabled(false);
+    main->Cmdfolder->setEnabled(false);
+    ASSERT_TRUE(drop(main.get(), {QUrl::fromLocalFile(text)}));
+    EXPECT_EQ(boxes.shown.size(), 4u);
 }
 
 TEST_F(DispatchTest, TheNoteOnlyForAFolderPickInsideTheCurrentProjectFolder) {
