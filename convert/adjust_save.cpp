@@ -218,6 +218,12 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
         DisabledWidgets off{ui->Cmdsave, ui->Cmdcalculate, ui->BitBtn6, ui->Image1,
                             ui->BitBtn4, ui->BitBtn5, ui->Button1, ui->BitBtn1,
                             ui->ScrollBar1, ui->RadPercent, ui->RadCalculate};
+        // The bar goes away when the run ends, a run stopped by a damaged file included.
+        struct ProgressShown {
+            TFrmresults& results;
+            ~ProgressShown() { results.EndProgress(); }
+        } progress{results};
+        results.StartProgress(static_cast<int>(BatchFileNames(job.sourceFolder, mask).size()));
         const BeforeWrite reading = [&](const QString& sourcePath) {
             SetTextColor(count, kNavy);
             count->setText(QStringLiteral("Please be patient. Reading File #") +
@@ -230,6 +236,7 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
                 CopyThumbnailAndPicture(job.sourceFolder, name);
             ui->Lblnote2->setText((first ? QStringLiteral("Processing -> ")
                                          : QStringLiteral("Processing ")) + name);
+            results.SetProgress(ProcessedCount);
             formatHost().processMessages();
         };
         // The quality is read afresh for the run, as the writer reads it each time.

@@ -3,6 +3,7 @@
 #include "ui_adjust_window.h"
 
 #include "app/globals.h"
+#include "formats/host.h"
 #include "formats/sizing.h"
 #include "formats/text_utils.h"
 #include "platform/controls.h"
@@ -13,6 +14,7 @@
 #include "viewers/picture_viewer.h"
 
 #include <QSignalBlocker>
+#include <optional>
 
 TFrmadjust* Frmadjust = nullptr;
 
@@ -96,6 +98,8 @@ bool TFrmadjust::showPreviewAt(QSize size) {
 const Picture& TFrmadjust::PreviewPicture() {
     Picture& preview = ui->Image1->picture();
     if (!previewMade_) {
+        std::optional<HourglassGuard> hourglass;
+        if (DrawingWantsHourglass(ImageSave, previewSize_)) hourglass.emplace();
         preview.assign(StretchPicture(ImageSave, previewSize_.width(), previewSize_.height()));
         previewMade_ = true;
     }

@@ -5,7 +5,9 @@
 #include "platform/controls.h"
 
 #include <QListWidget>
+#include <algorithm>
 #include <QPointer>
+#include <QProgressBar>
 
 TFrmresults* Frmresults = nullptr;
 
@@ -39,6 +41,22 @@ void TFrmresults::FormCreate() {
 
 QListWidget* TFrmresults::ListBox1() const { return ui->ListBox1; }
 QLabel* TFrmresults::Lblcount() const { return ui->Lblcount; }
+QProgressBar* TFrmresults::ProgressBar1() const { return ui->ProgressBar1; }
+
+void TFrmresults::StartProgress(int total) {
+    ui->ProgressBar1->setRange(0, std::max(total, 0));
+    ui->ProgressBar1->setValue(0);
+    ui->ProgressBar1->show();
+}
+
+void TFrmresults::SetProgress(int done) {
+    ui->ProgressBar1->setValue(std::clamp(done, 0, ui->ProgressBar1->maximum()));
+}
+
+void TFrmresults::EndProgress() {
+    ui->ProgressBar1->hide();
+    ui->ProgressBar1->setValue(0);
+}
 
 void TFrmresults::AddLine(const QString& line) {
     auto* item = new QListWidgetItem(line);

@@ -14,6 +14,7 @@ class TFrmresults;
 }
 class QLabel;
 class QListWidget;
+class QProgressBar;
 
 class TFrmresults : public ModalForm {
     Q_OBJECT
@@ -23,6 +24,13 @@ public:
 
     QListWidget* ListBox1() const;
     QLabel* Lblcount() const;
+    QProgressBar* ProgressBar1() const;
+
+    // The progress of a folder run beside the texts: shown with the number of image files the
+    // run lists, moved as each file is done, hidden when the run ends.
+    void StartProgress(int total);
+    void SetProgress(int done);
+    void EndProgress();
 
     void AddLine(const QString& line);
     void ClearLines();

@@ -1,12 +1,15 @@
 #include "picture_box.h"
 
+#include "formats/host.h"
 #include "platform/error_report.h"
 
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <algorithm>
 #include <exception>
+#include <optional>
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
     observerId_ = picture_.addObserver([this] {
@@ -54,6 +57,12 @@ QRect PictureBox::contentRect() const {
     return QRect(0, 0, picture_.width(), picture_.height()).intersected(rect());
 }
 
+bool DrawingWantsHourglass(const Picture& source, QSize target) {
+    const qint64 read = qint64(source.width()) * source.height();
+    const qint64 made = qint64(std::max(target.width(), 0)) * std::max(target.height(), 0);
+    return read >= kHourglassPixels || made >= kHourglassPixels;
+}
+
 void PictureBox::render(const QRect& needed) {
     const QRect content = contentRect();
     // What shows (the whole box when it is not on screen, as for a grab), plus what is asked:
@@ -70,6 +79,10 @@ void PictureBox::render(const QRect& needed) {
     if (part.isEmpty() || failed_) return;
     ++renderCount_;
     try {
+        // Only the part drawn counts: a small part of a large view is quick, and the cursor
+        // must not flicker while the slider moves.
+        std::optional<HourglassGuard> hourglass;
+        if (qint64(part.width()) * part.height() >= kHourglassPixels) hourglass.emplace();
         Bitmap made;
         if (viewSource_)
             made = StretchPicturePart(*viewSource_, viewSize_.width(), viewSize_.height(), part);

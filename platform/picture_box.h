@@ -12,6 +12,12 @@
 #include <QSize>
 #include <QWidget>
 
+// Drawing a picture with this many pixels or more (read or made) shows the hourglass: below it
+// a drawing takes too short a time for the cursor to matter.
+inline constexpr qint64 kHourglassPixels = 1'000'000;
+// Whether drawing source at a size of target pixels warrants the hourglass.
+bool DrawingWantsHourglass(const Picture& source, QSize target);
+
 class PictureBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool stretch READ stretch WRITE setStretch)

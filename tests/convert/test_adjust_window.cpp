@@ -157,6 +157,34 @@ TEST_F(AdjustWindowTest, ExactSizeByEnterInTheWidthBox) {
     window->hide();
 }
 
+// A preview of a million pixels or more shows the hourglass while it is drawn, and only then.
+TEST_F(AdjustWindowTest, TheHourglassWhileALargePreviewIsDrawn) {
+    RecordingHost host;
+    load(bmpFile(400, 300));
+    calculate("200", "150");
+    EXPECT_EQ(window->PreviewPicture().width(), 200);
+    EXPECT_EQ(host.hourglassCount, 0);
+
+    calculate("1600", "1200");
+    EXPECT_EQ(window->PreviewPicture().width(), 1600);
+    EXPECT_EQ(host.hourglassCount, 1);
+    EXPECT_EQ(host.hourglassDepth, 0) << "the cursor comes back";
+    window->PreviewPicture();  // already made: no drawing, no hourglass
+    EXPECT_EQ(host.hourglassCount, 1);
+
+    // The box itself: a grab draws the whole view, a small one without the cursor.
+    PictureBox box;
+    box.setStretch(true);
+    box.resize(1200, 900);
+    box.picture().assign(patternBitmap(40, 30));
+    box.grab();
+    EXPECT_EQ(host.hourglassCount, 2);
+    box.resize(100, 80);
+    box.grab();
+    EXPECT_EQ(host.hourglassCount, 2);
+    EXPECT_EQ(host.hourglassDepth, 0);
+}
+
 TEST_F(AdjustWindowTest, ExactSizesThatCannotWorkChangeNothing) {
     load(bmpFile(40, 30));
     calculate("20", "10");

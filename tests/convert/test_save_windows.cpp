@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -28,6 +29,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -409,6 +411,55 @@ TEST_F(SaveWindowsTest, ADamagedFileStopsTheRunKeepingWhatWasDone) {
     // The run is over: saving works again.
     EXPECT_FALSE(LongOperation::running());
     EXPECT_TRUE(child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled());
+}
+
+TEST_F(SaveWindowsTest, TheProgressBarCountsTheRunsFilesBesideTheTextsAndGoesAtTheEnd) {
+    picture(20, 20, "a.bmp");
+    WriteWholeFile(pictures.filePath("notes.txt"), "not an image", false);
+    picture(20, 20, "b.bmp");
+    picture(30, 20, "c.GIF.bmp");
+    WriteWholeFile(pictures.filePath("d.gif"), "GIF89a", false);  // not in a BMP-only run
+    useFolder();
+    QProgressBar* bar = results->ProgressBar1();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->objectName(), "ProgressBar1");
+    EXPECT_FALSE(bar->isVisibleTo(results.get()));
+
+    struct Seen {
+        bool visible;
+        int value, maximum;
+    };
+    std::vector<Seen> seen;
+    QString lastNote;
+    host.onProcessMessages = [&] {
+        if (note(2).isEmpty() || note(2) == lastNote) return;
+        lastNote = note(2);
+        seen.push_back({bar->isVisibleTo(results.get()), bar->value(), bar->maximum()});
+    };
+    script.expect("Frmchoice", Choose("Radbmp"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+
+    ASSERT_EQ(seen.size(), 3u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_TRUE(seen[i].visible) << i;
+        EXPECT_EQ(seen[i].value, i + 1) << i;
+        EXPECT_EQ(seen[i].maximum, 3) << "the run's own files, not the folder's";
+    }
+    EXPECT_FALSE(bar->isVisibleTo(results.get()));
+    EXPECT_TRUE(results->Lblcount()->text().startsWith("Finished. Total Files = 3"));
+    // Placed clear of the list, the count and the Ok button.
+    for (const char* name : {"Panel1", "Lblcount", "BitBtn1", "Label1"})
+        EXPECT_FALSE(bar->geometry().intersects(child<QWidget>(results.get(), name)->geometry()))
+            << name;
+
+    // A run stopped by a damaged file takes the bar away too.
+    WriteWholeFile(pictures.filePath("b2.bmp"), "BM damaged", false);
+    script.expect("Frmchoice", Choose("Radbmp"));
+    script.expect("Frmoptions", Choose("Radmetafile"));
+    save();
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_FALSE(bar->isVisibleTo(results.get()));
 }
 
 TEST_F(SaveWindowsTest, OneRunAtATimeAndACloseWaitsForTheEnd) {
