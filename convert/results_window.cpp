@@ -2,8 +2,13 @@
 
 #include "ui_results_window.h"
 
+#include "formats/result_sink.h"
+#include "formats/text_utils.h"
 #include "platform/controls.h"
+#include "platform/desktop.h"
+#include "platform/dialogs.h"
 
+#include <QFileInfo>
 #include <QListWidget>
 #include <algorithm>
 #include <QPointer>
@@ -26,6 +31,8 @@ TFrmresults::TFrmresults(QWidget* parent)
     ui->Lblcount->setFont(ArialFont(11, true));
     setDefaultButton(ui->BitBtn1);
     OnClick(ui->BitBtn1, this, &TFrmresults::BitBtn1Click);
+    OnSignal(ui->ListBox1, &QListWidget::itemDoubleClicked, this,
+             [this](QListWidgetItem* item) { ListBox1DblClick(ui->ListBox1->row(item)); });
     Frmresults = this;
     RunGuarded([this] { FormCreate(); });
 }
@@ -100,3 +107,28 @@ void TFrmresults::setItemWidths() {
 }
 
 void TFrmresults::BitBtn1Click() { accept(); }
+
+QString ResultLineTarget(const QString& line) {
+    const QString created = CreatedLine({});
+    const QString exists = AlreadyExistsLine({});
+    if (line.startsWith(created) && line.size() > created.size()) return line.mid(created.size());
+    if (line.startsWith(exists) && line.size() > exists.size())
+        return ExtractFilePath(line.mid(exists.size()));
+    return {};
+}
+
+void TFrmresults::ListBox1DblClick(int row) {
+    if (row < 0 || row >= ui->ListBox1->count()) return;
+    const QString target = ResultLineTarget(ui->ListBox1->item(row)->text());
+    if (target.isEmpty()) return;
+    // Files may have been moved or deleted since the run; say so rather than let the desktop
+    // fail vaguely.
+    if (!QFileInfo::exists(target)) {
+        dialogs().warning(QStringLiteral("%1 is no longer there.").arg(target));
+        return;
+    }
+    if (!desktop().openFile(target))
+        dialogs().warning(
+            QStringLiteral("The desktop could not open %1. No program may be set up to open it.")
+                .arg(target));
+}

@@ -42,6 +42,8 @@ public:
     void WidenResultsList();
 
     void BitBtn1Click();
+    // A result line double-clicked: opens what the line names with the desktop.
+    void ListBox1DblClick(int row);
 
 private:
     void FormCreate();
@@ -52,3 +54,8 @@ private:
 };
 
 extern TFrmresults* Frmresults;
+
+// What double-clicking a result line opens: the file a "Successfully Created -> " line names,
+// the folder of the file a "File already exists -> " line names (that file is not this run's,
+// so its place is shown); empty for any other line.
+QString ResultLineTarget(const QString& line);

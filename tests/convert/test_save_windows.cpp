@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QTest>
 #include <QTimer>
 #include <deque>
 #include <functional>
@@ -460,6 +461,47 @@ TEST_F(SaveWindowsTest, TheProgressBarCountsTheRunsFilesBesideTheTextsAndGoesAtT
     save();
     EXPECT_EQ(boxes.shown.size(), 1u);
     EXPECT_FALSE(bar->isVisibleTo(results.get()));
+}
+
+TEST_F(SaveWindowsTest, ADoubleClickedResultLineOpensItsFileOrTheExistingFilesFolder) {
+    RecordingDesktop desktop;
+    const QString made = storedFile("a.JPG");
+    const QString existing = storedFile("b.JPG");
+    WriteWholeFile(made, "x", false);
+    WriteWholeFile(existing, "x", false);
+    results->AddLine(CreatedLine(made));
+    results->AddLine(AlreadyExistsLine(existing));
+    results->AddLine("** Select a different type or different folder");
+    results->AddLine(CreatedLine(storedFile("moved away.JPG")));
+    results->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(results.get()));
+    const auto doubleClick = [&](int row) {
+        QListWidget* list = results->ListBox1();
+        const QRect at = list->visualItemRect(list->item(row));
+        // As a mouse sends it: the press, then the double click.
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, at.center());
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at.center());
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, {}, at.center());
+    };
+
+    doubleClick(0);
+    doubleClick(1);
+    doubleClick(2);
+    EXPECT_EQ(desktop.openedFiles, (QStringList{made, stored.path() + QDir::separator()}));
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+
+    doubleClick(3);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].kind, MessageKind::Warning);
+    EXPECT_EQ(boxes.shown[0].text, storedFile("moved away.JPG") + " is no longer there.");
+    EXPECT_EQ(desktop.openedFiles.size(), 2);
+
+    desktop.succeeds = false;
+    doubleClick(0);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text,
+              "The desktop could not open " + made + ". No program may be set up to open it.");
+    results->hide();
 }
 
 TEST_F(SaveWindowsTest, OneRunAtATimeAndACloseWaitsForTheEnd) {
