@@ -1,5 +1,6 @@
 #include "jpeg.h"
 
+#include "byte_reader.h"
 #include "errors.h"
 #include "file_io.h"
 #include "jpeg_shim.h"
@@ -323,6 +324,89 @@ void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& re
     d.run(&rowsStep, &job);
 }
 
+namespace {
+
+// The orientation entry (tag 0x0112) of IFD0 of an Exif block ("Exif\0\0" + TIFF data).
+int exifOrientation(ByteReader exif) {
+    static const uint8_t kExif[6] = {'E', 'x', 'i', 'f', 0, 0};
+    uint8_t id[6];
+    if (!exif.readBytes(id, 6) || std::memcmp(id, kExif, 6) != 0) return 1;
+    ByteReader tiff(exif.current(), exif.remaining());
+    const uint16_t order = tiff.readU16be();
+    if (order != 0x4949 && order != 0x4D4D) return 1;
+    const bool little = order == 0x4949;
+    const auto u16 = [&](ByteReader& r) { return little ? r.readU16le() : r.readU16be(); };
+    const auto u32 = [&](ByteReader& r) { return little ? r.readU32le() : r.readU32be(); };
+    if (u16(tiff) != 42) return 1;
+    if (!tiff.seek(u32(tiff))) return 1;
+    const uint16_t entries = u16(tiff);
+    for (int i = 0; i < entries && !tiff.failed(); ++i) {
+        const uint16_t tag = u16(tiff);
+        const uint16_t type = u16(tiff);
+        const uint32_t count = u32(tiff);
+        // A SHORT value sits in the first two bytes of the four-byte value field.
+        const uint16_t value = u16(tiff);
+        tiff.skip(2);
+        if (tiff.failed()) return 1;
+        if (tag == 0x0112) return type == 3 && count == 1 && value >= 1 && value <= 8 ? value : 1;
+    }
+    return 1;
+}
+
+}  // namespace
+
+int ReadJpegOrientation(const QByteArray& data) {
+    ByteReader r(reinterpret_cast<const uint8_t*>(data.constData()), size_t(data.size()));
+    if (r.readU16be() != 0xFFD8) return 1;
+    // The Exif block comes before the frame; stop at the first marker that is not an
+    // application or comment segment.
+    while (!r.failed()) {
+        if (r.readU8() != 0xFF) return 1;
+        uint8_t marker = r.readU8();
+        while (marker == 0xFF && !r.failed()) marker = r.readU8();  // fill bytes
+        if (r.failed()) return 1;
+        const bool appOrComment = (marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE;
+        if (!appOrComment) return 1;
+        const uint16_t length = r.readU16be();
+        if (r.failed() || length < 2 || !r.has(r.position(), length - 2u)) return 1;
+        const ByteReader segment(r.current(), length - 2u);
+        if (marker == 0xE1) {
+            const int orientation = exifOrientation(segment);
+            if (orientation != 1) return orientation;
+        }
+        r.skip(length - 2u);
+    }
+    return 1;
+}
+
+Bitmap OrientBitmap(const Bitmap& stored, int orientation) {
+    if (orientation < 2 || orientation > 8 || stored.isEmpty()) return stored;
+    const Bitmap rgb = stored.bitCount() == 24 ? Bitmap() : stored.toRgb24();
+    const Bitmap& source = stored.bitCount() == 24 ? stored : rgb;
+    const int w = source.width(), h = source.height();
+    const bool swap = OrientationSwapsSides(orientation);
+    Bitmap upright;
+    upright.create(swap ? h : w, swap ? w : h, 24);
+    // For each stored pixel (x, y), where it lands in the upright picture.
+    for (int y = 0; y < h; ++y) {
+        const uint8_t* in = source.scanLine(y);
+        for (int x = 0; x < w; ++x) {
+            int ux = x, uy = y;
+            switch (orientation) {
+            case 2: ux = w - 1 - x; break;                       // mirrored left to right
+            case 3: ux = w - 1 - x; uy = h - 1 - y; break;       // turned half round
+            case 4: uy = h - 1 - y; break;                       // mirrored top to bottom
+            case 5: ux = y; uy = x; break;                       // mirrored along the diagonal
+            case 6: ux = h - 1 - y; uy = x; break;               // turned a quarter clockwise
+            case 7: ux = h - 1 - y; uy = w - 1 - x; break;       // the other diagonal
+            case 8: ux = y; uy = w - 1 - x; break;               // a quarter anticlockwise
+            }
+            std::memcpy(upright.scanLine(uy) + size_t(ux) * 3, in + size_t(x) * 3, 3);
+        }
+    }
+    return upright;
+}
+
 QByteArray EncodeJpeg(const Bitmap& bitmap, int quality) {
     const Bitmap* rgb = &bitmap;
     Bitmap converted;
@@ -351,6 +435,7 @@ JpegImage::JpegImage(const JpegImage& other)
       width_(other.width_),
       height_(other.height_),
       quality_(other.quality_),
+      orientation_(other.orientation_),
       bitmap_(other.bitmap_),
       decoded_(other.decoded_),
       draws_(other.draws_),
@@ -364,10 +449,13 @@ void JpegImage::loadFromData(QByteArray data) {
     const JpegHeader header = ReadJpegHeader(data);
     if (Bitmap::matrixBytes(uint32_t(header.width), uint32_t(header.height), 24) > kMaxBitmapBytes)
         throw PixError(ImageTooLargeText(uint64_t(header.width), uint64_t(header.height)));
+    const int orientation = ReadJpegOrientation(data);
     data_ = std::move(data);
     header_ = header;
-    width_ = header.width;
-    height_ = header.height;
+    orientation_ = orientation;
+    // A turned photo is shown, sized and converted upright: the files written carry no tag.
+    width_ = OrientationSwapsSides(orientation) ? header.height : header.width;
+    height_ = OrientationSwapsSides(orientation) ? header.width : header.height;
     bitmap_.clear();
     decoded_ = false;
     draws_ = 0;
@@ -376,7 +464,7 @@ void JpegImage::loadFromData(QByteArray data) {
 const Bitmap& JpegImage::pixels() const {
     if (!decoded_) {
         ++decodes_;
-        bitmap_ = DecodeJpeg(data_);
+        bitmap_ = orientation_ == 1 ? DecodeJpeg(data_) : OrientBitmap(DecodeJpeg(data_), orientation_);
         decoded_ = true;
     }
     return bitmap_;
@@ -390,7 +478,13 @@ void JpegImage::stretchDraw(Bitmap& target, const QRect& rect) const {
     if (!decoded_ && draws_ == 0) {
         ++draws_;
         ++decodes_;
-        DecodeJpegStretched(data_, target, rect);
+        if (orientation_ == 1) {
+            DecodeJpegStretched(data_, target, rect);
+        } else {
+            // Rows of a turned photo are columns of the upright one: turn it whole, once.
+            const Bitmap upright = OrientBitmap(DecodeJpeg(data_), orientation_);
+            StretchBitmapInto(upright, target, rect.x(), rect.y(), rect.width(), rect.height());
+        }
         return;
     }
     ++draws_;
@@ -404,6 +498,7 @@ void JpegImage::assignBitmap(const Bitmap& bitmap) {
     decoded_ = true;
     data_.clear();
     header_ = JpegHeader{bitmap.width(), bitmap.height(), 3, false, false};
+    orientation_ = 1;
     width_ = bitmap.width();
     height_ = bitmap.height();
     draws_ = 0;

@@ -18,6 +18,14 @@ struct JpegHeader {
 
 // Reads the header only; throws "JPEG error #%d" (libjpeg's message number).
 JpegHeader ReadJpegHeader(const QByteArray& data);
+// The Exif orientation (1..8) of the APP1 segments before the frame; 1 (as stored) when there
+// is none or it cannot be read. Never reads outside data, whatever the segments claim.
+int ReadJpegOrientation(const QByteArray& data);
+// Whether an Exif orientation swaps the width and the height (5..8: turned a quarter).
+inline bool OrientationSwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+// The stored pixels turned and mirrored upright for an Exif orientation; 1 or an unknown value
+// returns them as they are. Any depth in; 24-bit out unless nothing changes.
+Bitmap OrientBitmap(const Bitmap& stored, int orientation);
 // Decodes at full size with libjpeg's defaults (accurate integer IDCT, fancy upsampling, block
 // smoothing) into a 24-bit bitmap. Greyscale and CMYK files come out as RGB. Warnings (a
 // truncated file among them) are ignored; errors throw "JPEG error #%d".
@@ -61,6 +69,8 @@ public:
     int decodeCount() const { return decodes_; }
     bool grayscale() const { return header_.grayscale; }
     bool progressive() const { return header_.progressive; }
+    // The file's Exif orientation; width() and height() and every pixel drawn are upright.
+    int orientation() const { return orientation_; }
 
 private:
     const Bitmap& pixels() const;
@@ -70,6 +80,7 @@ private:
     int width_ = 0;
     int height_ = 0;
     int quality_ = 75;
+    int orientation_ = 1;
     mutable Bitmap bitmap_;
     mutable bool decoded_ = false;
     mutable int draws_ = 0;

@@ -300,3 +300,160 @@ TEST_F(JpegTest, WriterNeverReplacesAFileAndReportsEachOutcome) {
 }
 
 }  // namespace
+
+// ---- Exif orientation ------------------------------------------------------------------------
+
+namespace {
+
+// Pixels that all differ, so any wrong turn shows.
+Bitmap distinctPixels(int w, int h) {
+    Bitmap b;
+    b.create(w, h, 24);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = b.scanLine(y) + x * 3;
+            p[0] = uint8_t(x * 37 + 5);
+            p[1] = uint8_t(y * 59 + 11);
+            p[2] = uint8_t((x + y * w) * 13);
+        }
+    return b;
+}
+
+// An Exif APP1 segment whose IFD0 holds the entries (tag, type, count, value), in either byte
+// order, placed right after the SOI marker.
+struct ExifEntry {
+    uint16_t tag, type;
+    uint32_t count, value;
+};
+QByteArray withExif(const QByteArray& jpeg, const std::vector<ExifEntry>& entries, bool little) {
+    QByteArray tiff;
+    const auto put16 = [&](uint16_t v) {
+        if (little) tiff.append(char(v & 0xFF)).append(char(v >> 8));
+        else tiff.append(char(v >> 8)).append(char(v & 0xFF));
+    };
+    const auto put32 = [&](uint32_t v) {
+        if (little) { put16(uint16_t(v & 0xFFFF)); put16(uint16_t(v >> 16)); }
+        else { put16(uint16_t(v >> 16)); put16(uint16_t(v & 0xFFFF)); }
+    };
+    tiff.append(little ? "II" : "MM");
+    put16(42);
+    put32(8);
+    put16(uint16_t(entries.size()));
+    for (const ExifEntry& e : entries) {
+        put16(e.tag);
+        put16(e.type);
+        put32(e.count);
+        if (e.type == 3) { put16(uint16_t(e.value)); put16(0); }
+        else put32(e.value);
+    }
+    put32(0);
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    QByteArray segment("\xFF\xE1", 2);
+    const int length = int(body.size()) + 2;
+    segment.append(char(length >> 8)).append(char(length & 0xFF)).append(body);
+    return jpeg.left(2) + segment + jpeg.mid(2);
+}
+
+// The upright picture by Qt's own transforms, an oracle independent of ours.
+QImage uprightByQt(const QImage& stored, int orientation) {
+    QTransform quarter;
+    quarter.rotate(90);
+    switch (orientation) {
+    case 2: return stored.mirrored(true, false);
+    case 3: return stored.mirrored(true, true);
+    case 4: return stored.mirrored(false, true);
+    case 5: return stored.transformed(quarter).mirrored(true, false);
+    case 6: return stored.transformed(quarter);
+    case 7: return stored.transformed(quarter).mirrored(false, true);
+    case 8: return stored.transformed(QTransform().rotate(270));
+    default: return stored;
+    }
+}
+
+TEST(JpegOrientation, EachOrientationTurnsAndMirrorsAsQtWould) {
+    const Bitmap stored = distinctPixels(5, 3);
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        const Bitmap upright = OrientBitmap(stored, orientation);
+        EXPECT_EQ(upright.toQImage().convertToFormat(QImage::Format_RGB32),
+                  uprightByQt(stored.toQImage(), orientation).convertToFormat(QImage::Format_RGB32));
+    }
+    EXPECT_EQ(OrientBitmap(stored, 9), stored);
+}
+
+TEST(JpegOrientation, ATurnedPhotoIsUprightInSizeDecodeAndStreamedStretch) {
+    const QByteArray plain = EncodeJpeg(distinctPixels(48, 32), 90);
+    const Bitmap storedPixels = DecodeJpeg(plain);
+    for (const bool little : {true, false}) {
+        for (const int orientation : {3, 6, 8}) {
+            SCOPED_TRACE(testing::Message() << orientation << (little ? " II" : " MM"));
+            // Another tag before it, as cameras write them.
+            const QByteArray tagged = withExif(plain, {{0x010F, 2, 4, 0}, {0x0112, 3, 1, uint32_t(orientation)}}, little);
+            EXPECT_EQ(ReadJpegOrientation(tagged), orientation);
+            const Bitmap upright = OrientBitmap(storedPixels, orientation);
+
+            JpegImage streamed;
+            streamed.loadFromData(tagged);
+            EXPECT_EQ(streamed.width(), upright.width());
+            EXPECT_EQ(streamed.height(), upright.height());
+            // The first draw (a batch's) streams; the expected pixels sample the upright ones.
+            Bitmap drawn, expected;
+            drawn.create(20, 30, 24);
+            expected.create(20, 30, 24);
+            streamed.stretchDraw(drawn, QRect(0, 0, 20, 30));
+            StretchBitmapInto(upright, expected, 0, 0, 20, 30);
+            EXPECT_EQ(drawn, expected);
+
+            JpegImage kept;
+            kept.loadFromData(tagged);
+            EXPECT_EQ(kept.toBitmap(), upright);
+        }
+    }
+}
+
+TEST(JpegOrientation, PhotosWithoutATurnAreDecodedAsBefore) {
+    const QByteArray plain = EncodeJpeg(distinctPixels(40, 24), 85);
+    const Bitmap stored = DecodeJpeg(plain);
+    const std::vector<QByteArray> unturned = {
+        plain,
+        withExif(plain, {{0x0112, 3, 1, 1}}, true),          // upright already
+        withExif(plain, {{0x010F, 2, 4, 0}}, false),         // no orientation entry
+        withExif(plain, {{0x0112, 3, 1, 9}}, true),          // no such orientation
+        withExif(plain, {{0x0112, 4, 1, 6}}, true),          // a LONG, not a SHORT
+        withExif(plain, {{0x0112, 3, 2, 6}}, false),         // two values
+    };
+    for (size_t i = 0; i < unturned.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(ReadJpegOrientation(unturned[i]), 1);
+        JpegImage image;
+        image.loadFromData(unturned[i]);
+        EXPECT_EQ(image.width(), 40);
+        EXPECT_EQ(image.toBitmap(), stored);
+    }
+}
+
+TEST(JpegOrientation, DamagedExifBlocksAreIgnoredWithoutReadingOutside) {
+    const QByteArray plain = EncodeJpeg(distinctPixels(16, 8), 75);
+    const QByteArray tagged = withExif(plain, {{0x0112, 3, 1, 6}}, true);
+    // Every cut of the file: the segment or its directory running past the end.
+    for (qsizetype n = 0; n < 80; ++n) {
+        const QByteArray cut = tagged.left(n);  // a copy, so ASan sees its real end
+        const int orientation = ReadJpegOrientation(cut);
+        EXPECT_TRUE(orientation == 1 || (orientation == 6 && n >= 38)) << n;
+    }
+    // The directory's offset and its count pointing far outside the segment.
+    QByteArray farOffset = tagged;
+    farOffset[2 + 4 + 6 + 4] = char(0xF0);  // IFD0 offset, low byte of a little-endian word
+    farOffset[2 + 4 + 6 + 7] = char(0x7F);
+    EXPECT_EQ(ReadJpegOrientation(farOffset), 1);
+    QByteArray manyEntries = tagged;
+    manyEntries[2 + 4 + 6 + 8] = char(0xFF);
+    manyEntries[2 + 4 + 6 + 9] = char(0xFF);
+    EXPECT_EQ(ReadJpegOrientation(manyEntries), 6) << "the entry is found before the count runs out";
+    QByteArray longSegment = tagged;
+    longSegment[4] = char(0x7F);  // the segment's length beyond the file
+    EXPECT_EQ(ReadJpegOrientation(longSegment), 1);
+    EXPECT_EQ(ReadJpegOrientation(QByteArray("\xFF\xD8\xFF\xE1\x00\x01", 6)), 1);
+}
+
+}  // namespace
