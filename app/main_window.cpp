@@ -22,19 +22,19 @@
 #include "viewers/picture_viewer.h"
 
 #include <QApplication>
-#include <algorithm>
 #include <QCloseEvent>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
-#include <QUrl>
 #include <QLabel>
+#include <QMimeData>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
 #include <QSvgRenderer>
+#include <QUrl>
+#include <algorithm>
 
 TFrmfirst* Frmfirst = nullptr;
 

@@ -10,9 +10,9 @@
 
 #include <QFileInfo>
 #include <QListWidget>
-#include <algorithm>
 #include <QPointer>
 #include <QProgressBar>
+#include <algorithm>
 
 TFrmresults* Frmresults = nullptr;
 
@@ -48,7 +48,9 @@ void TFrmresults::FormCreate() {
 
 QListWidget* TFrmresults::ListBox1() const { return ui->ListBox1; }
 QLabel* TFrmresults::Lblcount() const { return ui->Lblcount; }
-QProgressBar* TFrmresults::ProgressBar1() const { return ui->ProgressBar1; }
+QProgressBar* TFrmresults::ProgressBar1() const {
+    return ui->ProgressBar1;
+}
 
 void TFrmresults::StartProgress(int total) {
     ui->ProgressBar1->setRange(0, std::max(total, 0));

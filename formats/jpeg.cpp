@@ -393,13 +393,32 @@ Bitmap OrientBitmap(const Bitmap& stored, int orientation) {
         for (int x = 0; x < w; ++x) {
             int ux = x, uy = y;
             switch (orientation) {
-            case 2: ux = w - 1 - x; break;                       // mirrored left to right
-            case 3: ux = w - 1 - x; uy = h - 1 - y; break;       // turned half round
-            case 4: uy = h - 1 - y; break;                       // mirrored top to bottom
-            case 5: ux = y; uy = x; break;                       // mirrored along the diagonal
-            case 6: ux = h - 1 - y; uy = x; break;               // turned a quarter clockwise
-            case 7: ux = h - 1 - y; uy = w - 1 - x; break;       // the other diagonal
-            case 8: ux = y; uy = w - 1 - x; break;               // a quarter anticlockwise
+                case 2:  // mirrored left to right
+                    ux = w - 1 - x;
+                    break;
+                case 3:  // turned half round
+                    ux = w - 1 - x;
+                    uy = h - 1 - y;
+                    break;
+                case 4:  // mirrored top to bottom
+                    uy = h - 1 - y;
+                    break;
+                case 5:  // mirrored along the diagonal
+                    ux = y;
+                    uy = x;
+                    break;
+                case 6:  // turned a quarter clockwise
+                    ux = h - 1 - y;
+                    uy = x;
+                    break;
+                case 7:  // the other diagonal
+                    ux = h - 1 - y;
+                    uy = w - 1 - x;
+                    break;
+                case 8:  // a quarter anticlockwise
+                    ux = y;
+                    uy = w - 1 - x;
+                    break;
             }
             std::memcpy(upright.scanLine(uy) + size_t(ux) * 3, in + size_t(x) * 3, 3);
         }
@@ -464,7 +483,8 @@ void JpegImage::loadFromData(QByteArray data) {
 const Bitmap& JpegImage::pixels() const {
     if (!decoded_) {
         ++decodes_;
-        bitmap_ = orientation_ == 1 ? DecodeJpeg(data_) : OrientBitmap(DecodeJpeg(data_), orientation_);
+        bitmap_ =
+            orientation_ == 1 ? DecodeJpeg(data_) : OrientBitmap(DecodeJpeg(data_), orientation_);
         decoded_ = true;
     }
     return bitmap_;

@@ -22,7 +22,9 @@ JpegHeader ReadJpegHeader(const QByteArray& data);
 // is none or it cannot be read. Never reads outside data, whatever the segments claim.
 int ReadJpegOrientation(const QByteArray& data);
 // Whether an Exif orientation swaps the width and the height (5..8: turned a quarter).
-inline bool OrientationSwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+inline bool OrientationSwapsSides(int orientation) {
+    return orientation >= 5 && orientation <= 8;
+}
 // The stored pixels turned and mirrored upright for an Exif orientation; 1 or an unknown value
 // returns them as they are. Any depth in; 24-bit out unless nothing changes.
 Bitmap OrientBitmap(const Bitmap& stored, int orientation);

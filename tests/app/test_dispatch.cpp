@@ -26,9 +26,9 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QMimeData>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>

@@ -12,12 +12,12 @@
 #include "viewers/folder_viewer.h"
 #include "viewers/picture_viewer.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractButton>
 #include <QAbstractSlider>
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
@@ -75,8 +75,8 @@ protected:
     }
     // Every window whose order is free (the main window's is fixed: Continue first).
     QList<QDialog*> dialogsWithFreeOrder() {
-        return {adjust.get(), comp.get(), options.get(), results.get(), choice.get(),
-                pic.get(),    folderView.get(), rename.get(), about.get()};
+        return {adjust.get(), comp.get(),       options.get(), results.get(), choice.get(),
+                pic.get(),    folderView.get(), rename.get(),  about.get()};
     }
 
     std::unique_ptr<TFrmfirst> first;
@@ -110,7 +110,8 @@ TEST_F(Keyboard, TabVisitsEveryControlInReadingOrder) {
             const QRect before = PlaceIn(window, chain[i - 1]);
             const QRect after = PlaceIn(window, chain[i]);
             const bool sameLine = after.top() < before.bottom() && before.top() < after.bottom();
-            const bool inOrder = sameLine ? after.left() > before.left() : after.top() > before.top();
+            const bool inOrder =
+                sameLine ? after.left() > before.left() : after.top() > before.top();
             EXPECT_TRUE(inOrder) << Describe(chain[i - 1]) << " then " << Describe(chain[i]);
         }
     }
@@ -118,10 +119,11 @@ TEST_F(Keyboard, TabVisitsEveryControlInReadingOrder) {
 
 TEST_F(Keyboard, EscapeClosesEachDialogAsItsCloseBoxDoes) {
     // The close box first, to know what it leaves behind, then Escape from every control.
-    for (QDialog* window : {static_cast<QDialog*>(comp.get()), static_cast<QDialog*>(options.get()),
-                            static_cast<QDialog*>(results.get()), static_cast<QDialog*>(choice.get()),
-                            static_cast<QDialog*>(pic.get()), static_cast<QDialog*>(folderView.get()),
-                            static_cast<QDialog*>(rename.get()), static_cast<QDialog*>(about.get())}) {
+    for (QDialog* window :
+         {static_cast<QDialog*>(comp.get()), static_cast<QDialog*>(options.get()),
+          static_cast<QDialog*>(results.get()), static_cast<QDialog*>(choice.get()),
+          static_cast<QDialog*>(pic.get()), static_cast<QDialog*>(folderView.get()),
+          static_cast<QDialog*>(rename.get()), static_cast<QDialog*>(about.get())}) {
         SCOPED_TRACE(window->objectName().toStdString());
         window->show();
         window->close();

@@ -328,12 +328,19 @@ struct ExifEntry {
 QByteArray withExif(const QByteArray& jpeg, const std::vector<ExifEntry>& entries, bool little) {
     QByteArray tiff;
     const auto put16 = [&](uint16_t v) {
-        if (little) tiff.append(char(v & 0xFF)).append(char(v >> 8));
-        else tiff.append(char(v >> 8)).append(char(v & 0xFF));
+        if (little)
+            tiff.append(char(v & 0xFF)).append(char(v >> 8));
+        else
+            tiff.append(char(v >> 8)).append(char(v & 0xFF));
     };
     const auto put32 = [&](uint32_t v) {
-        if (little) { put16(uint16_t(v & 0xFFFF)); put16(uint16_t(v >> 16)); }
-        else { put16(uint16_t(v >> 16)); put16(uint16_t(v & 0xFFFF)); }
+        if (little) {
+            put16(uint16_t(v & 0xFFFF));
+            put16(uint16_t(v >> 16));
+        } else {
+            put16(uint16_t(v >> 16));
+            put16(uint16_t(v & 0xFFFF));
+        }
     };
     tiff.append(little ? "II" : "MM");
     put16(42);
@@ -343,8 +350,11 @@ QByteArray withExif(const QByteArray& jpeg, const std::vector<ExifEntry>& entrie
         put16(e.tag);
         put16(e.type);
         put32(e.count);
-        if (e.type == 3) { put16(uint16_t(e.value)); put16(0); }
-        else put32(e.value);
+        if (e.type == 3) {
+            put16(uint16_t(e.value));
+            put16(0);
+        } else
+            put32(e.value);
     }
     put32(0);
     const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
@@ -359,14 +369,22 @@ QImage uprightByQt(const QImage& stored, int orientation) {
     QTransform quarter;
     quarter.rotate(90);
     switch (orientation) {
-    case 2: return stored.mirrored(true, false);
-    case 3: return stored.mirrored(true, true);
-    case 4: return stored.mirrored(false, true);
-    case 5: return stored.transformed(quarter).mirrored(true, false);
-    case 6: return stored.transformed(quarter);
-    case 7: return stored.transformed(quarter).mirrored(false, true);
-    case 8: return stored.transformed(QTransform().rotate(270));
-    default: return stored;
+        case 2:
+            return stored.mirrored(true, false);
+        case 3:
+            return stored.mirrored(true, true);
+        case 4:
+            return stored.mirrored(false, true);
+        case 5:
+            return stored.transformed(quarter).mirrored(true, false);
+        case 6:
+            return stored.transformed(quarter);
+        case 7:
+            return stored.transformed(quarter).mirrored(false, true);
+        case 8:
+            return stored.transformed(QTransform().rotate(270));
+        default:
+            return stored;
     }
 }
 
@@ -375,8 +393,9 @@ TEST(JpegOrientation, EachOrientationTurnsAndMirrorsAsQtWould) {
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
         const Bitmap upright = OrientBitmap(stored, orientation);
-        EXPECT_EQ(upright.toQImage().convertToFormat(QImage::Format_RGB32),
-                  uprightByQt(stored.toQImage(), orientation).convertToFormat(QImage::Format_RGB32));
+        EXPECT_EQ(
+            upright.toQImage().convertToFormat(QImage::Format_RGB32),
+            uprightByQt(stored.toQImage(), orientation).convertToFormat(QImage::Format_RGB32));
     }
     EXPECT_EQ(OrientBitmap(stored, 9), stored);
 }
@@ -388,7 +407,8 @@ TEST(JpegOrientation, ATurnedPhotoIsUprightInSizeDecodeAndStreamedStretch) {
         for (const int orientation : {3, 6, 8}) {
             SCOPED_TRACE(testing::Message() << orientation << (little ? " II" : " MM"));
             // Another tag before it, as cameras write them.
-            const QByteArray tagged = withExif(plain, {{0x010F, 2, 4, 0}, {0x0112, 3, 1, uint32_t(orientation)}}, little);
+            const QByteArray tagged =
+                withExif(plain, {{0x010F, 2, 4, 0}, {0x0112, 3, 1, uint32_t(orientation)}}, little);
             EXPECT_EQ(ReadJpegOrientation(tagged), orientation);
             const Bitmap upright = OrientBitmap(storedPixels, orientation);
 
@@ -416,11 +436,11 @@ TEST(JpegOrientation, PhotosWithoutATurnAreDecodedAsBefore) {
     const Bitmap stored = DecodeJpeg(plain);
     const std::vector<QByteArray> unturned = {
         plain,
-        withExif(plain, {{0x0112, 3, 1, 1}}, true),          // upright already
-        withExif(plain, {{0x010F, 2, 4, 0}}, false),         // no orientation entry
-        withExif(plain, {{0x0112, 3, 1, 9}}, true),          // no such orientation
-        withExif(plain, {{0x0112, 4, 1, 6}}, true),          // a LONG, not a SHORT
-        withExif(plain, {{0x0112, 3, 2, 6}}, false),         // two values
+        withExif(plain, {{0x0112, 3, 1, 1}}, true),   // upright already
+        withExif(plain, {{0x010F, 2, 4, 0}}, false),  // no orientation entry
+        withExif(plain, {{0x0112, 3, 1, 9}}, true),   // no such orientation
+        withExif(plain, {{0x0112, 4, 1, 6}}, true),   // a LONG, not a SHORT
+        withExif(plain, {{0x0112, 3, 2, 6}}, false),  // two values
     };
     for (size_t i = 0; i < unturned.size(); ++i) {
         SCOPED_TRACE(i);
@@ -449,7 +469,8 @@ TEST(JpegOrientation, DamagedExifBlocksAreIgnoredWithoutReadingOutside) {
     QByteArray manyEntries = tagged;
     manyEntries[2 + 4 + 6 + 8] = char(0xFF);
     manyEntries[2 + 4 + 6 + 9] = char(0xFF);
-    EXPECT_EQ(ReadJpegOrientation(manyEntries), 6) << "the entry is found before the count runs out";
+    EXPECT_EQ(ReadJpegOrientation(manyEntries), 6)
+        << "the entry is found before the count runs out";
     QByteArray longSegment = tagged;
     longSegment[4] = char(0x7F);  // the segment's length beyond the file
     EXPECT_EQ(ReadJpegOrientation(longSegment), 1);
