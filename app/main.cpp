@@ -16,11 +16,7 @@
 #include "viewers/folder_viewer.h"
 #include "viewers/picture_viewer.h"
 
-#include "platform/controls.h"
-#include "platform/picture_box.h"
-
 #include <QApplication>
-#include <QPainter>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -52,13 +48,6 @@ int main(int argc, char** argv) {
         TFrmpic frmpic(&frmfirst);
         TFrmfolderview frmfolderview(&frmfirst);
         TFrmRename frmrename(&frmfirst);
-        {
-            // The rename window's decoration is the program's icon on the window's grey.
-            QImage icon(32, 32, QImage::Format_RGB32);
-            icon.fill(ColorFromBgr(14737632));
-            QPainter(&icon).drawImage(0, 0, ProgramIcon(32));
-            frmrename.Image1->picture().assign(Bitmap::fromQImage(icon));
-        }
         // Closing the main window ends the program, whatever other window is still open.
         application.setQuitOnLastWindowClosed(false);
         QObject::connect(&frmfirst, &TFrmfirst::closed, &application, &QApplication::quit,

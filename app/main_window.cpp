@@ -29,10 +29,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
-#include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
-#include <QSvgRenderer>
 #include <QUrl>
 #include <algorithm>
 
@@ -111,15 +109,6 @@ QLabel* adjustLabel(const char* name) {
 
 }  // namespace
 
-QImage ProgramIcon(int size) {
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QSvgRenderer renderer(QStringLiteral(":/pixolet.svg"));
-    QPainter painter(&image);
-    renderer.render(&painter);
-    return image;
-}
-
 void UseSettingsFileForWindowSizes() {
     SetWindowSizeStore({ReadSavedWidth, ReadSavedHeight, SaveWindowSize});
 }
@@ -171,10 +160,7 @@ void TFrmfirst::takeControls() {
     BitBtn1 = ui->BitBtn1;
 
     // The icon's transparent parts show the window behind it, as on the form.
-    QImage icon(32, 32, QImage::Format_RGB32);
-    icon.fill(palette().color(QPalette::Window));
-    QPainter(&icon).drawImage(0, 0, ProgramIcon(32));
-    Image2->picture().assign(Bitmap::fromQImage(icon));
+    Image2->picture().assign(ProgramIconOver(palette().color(QPalette::Window)));
 }
 
 void TFrmfirst::connectControls() {

@@ -118,8 +118,6 @@ private:
 // The one main window while it exists.
 extern TFrmfirst* Frmfirst;
 
-// The program's icon, drawn from its picture at the given size.
-QImage ProgramIcon(int size);
 
 // Every window keeps its size in the settings file (SettingsFile's "W" and "H"): installed at
 // start-up, and by tests that open windows.

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QWidget>
 
 QFont ArialFont(int pixelSize, bool bold) {
@@ -45,4 +47,20 @@ void SetCaption(QWidget* control, const QString& caption, const QString& hint) {
     else
         control->setAccessibleName(caption);
     control->setToolTip(hint);
+}
+
+QImage ProgramIcon(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QSvgRenderer renderer(QStringLiteral(":/pixolet.svg"));
+    QPainter painter(&image);
+    renderer.render(&painter);
+    return image;
+}
+
+Bitmap ProgramIconOver(const QColor& background, int size) {
+    QImage icon(size, size, QImage::Format_RGB32);
+    icon.fill(background);
+    QPainter(&icon).drawImage(0, 0, ProgramIcon(size));
+    return Bitmap::fromQImage(icon);
 }

@@ -3,8 +3,11 @@
 // integers the forms were designed with, 0x00BBGGRR), the system's button colours, and captions
 // with hints. One place, so a window's form and code say the same thing the same way.
 
+#include "formats/bitmap.h"
+
 #include <QColor>
 #include <QFont>
+#include <QImage>
 #include <QString>
 
 class QWidget;
@@ -33,3 +36,8 @@ void SetTextColor(QWidget* widget, const QColor& colour);
 // buttons, labels and frames carry it as their text; a control without text (an image box)
 // takes it as its accessible name. An empty hint clears the tooltip.
 void SetCaption(QWidget* control, const QString& caption, const QString& hint = {});
+
+// The program's icon, drawn from its picture at the given size (transparent around it).
+QImage ProgramIcon(int size);
+// The icon as a window shows it in an image box: its transparent parts show the window's colour.
+Bitmap ProgramIconOver(const QColor& background, int size = 32);

@@ -58,6 +58,8 @@ TFrmRename::TFrmRename(QWidget* parent)
     EdPre->setAccessibleName(RadPre->text());
     EdSuf->setAccessibleName(RadSuf->text());
     ListTemp->hide();
+    // The decoration: the program's icon on the window's grey.
+    Image1->picture().assign(ProgramIconOver(ColorFromBgr(14737632)));
     setDefaultButton(BitBtn2);
     connectControls();
     FrmRename = this;

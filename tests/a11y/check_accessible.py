@@ -23,7 +23,8 @@ OPTIONS = ["Create Thumbnail Image(s)", "Make Image Larger or Smaller",
            "Make a Webpage of Thumbnails and Pictures"]
 
 
-def find_application(pid, timeout=20.0):
+def find_application(pid, timeout=60.0):
+    # A loaded machine (parallel tests, a cold start of the bus) can take many seconds.
     end = time.time() + timeout
     while time.time() < end:
         desktop = pyatspi.Registry.getDesktop(0)

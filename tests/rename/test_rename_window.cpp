@@ -1,3 +1,4 @@
+#include "platform/picture_box.h"
 #include "rename/rename_window.h"
 #include "support/recording_host.h"
 #include "support/window_fixture.h"
@@ -68,6 +69,9 @@ TEST_F(RenameWindowTest, TheFormStartsInPrefixModeWithItsTexts) {
     EXPECT_EQ(window->findChild<QWidget*>("GroupBox1")->geometry(), QRect(10, 96, 479, 328));
     EXPECT_EQ(window->ListResults->geometry(), QRect(4, 205, 470, 118));
     EXPECT_FALSE(window->ListTemp->isVisibleTo(window.get()));
+    // The window draws its own decoration: the program's icon on its grey, 32 x 32.
+    EXPECT_EQ(window->Image1->picture().width(), 32);
+    EXPECT_EQ(StretchPicture(window->Image1->picture(), 32, 32).pixelColor(0, 0), qRgb(224, 224, 224));
 }
 
 TEST_F(RenameWindowTest, EmptyTextIsRefusedBeforeAnythingIsAsked) {
