@@ -54,9 +54,6 @@ ModalScript::Step Quality(int q) {
         child<QPushButton>(w, "Button1")->click();
     };
 }
-ModalScript::Step CloseBox() {
-    return [](QWidget* w) { w->close(); };
-}
 
 class SaveWindowsTest : public WindowTest {
 protected:

@@ -29,7 +29,9 @@ foreach(path usr/bin/pixolet usr/share/pixolet/index.htm usr/share/pixolet/downl
              usr/share/applications/example.pixolet.Pixolet.desktop
              usr/share/metainfo/example.pixolet.Pixolet.metainfo.xml
              usr/share/icons/hicolor/scalable/apps/example.pixolet.Pixolet.svg
-             usr/share/icons/hicolor/48x48/apps/example.pixolet.Pixolet.png)
+             usr/share/icons/hicolor/48x48/apps/example.pixolet.Pixolet.png
+             usr/share/doc/pixolet/copyright usr/share/doc/pixolet/changelog.gz
+             usr/share/man/man1/pixolet.1.gz)
     if(NOT EXISTS ${SCRATCH}/root/${path})
         string(APPEND failures "the package lacks ${path}\n")
     endif()
@@ -37,6 +39,18 @@ endforeach()
 execute_process(COMMAND dpkg-deb -c ${debs} OUTPUT_VARIABLE listing)
 if(listing MATCHES "pixolet-probe|pixolet-render-icon")
     string(APPEND failures "a developers' tool is in the package\n")
+endif()
+
+# Debian's own package checker: errors and warnings fail, its informational notes do not.
+find_program(LINTIAN lintian)
+if(LINTIAN)
+    execute_process(COMMAND ${LINTIAN} --fail-on error,warning ${debs}
+                    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0)
+        string(APPEND failures "lintian finds faults in the package (${rc}):\n${out}${err}\n")
+    endif()
+elseif("$ENV{CI}" MATCHES "^([Tt][Rr][Uu][Ee]|1)$")
+    string(APPEND failures "lintian is not installed (scripts/setup installs it)\n")
 endif()
 
 if(EXISTS ${SCRATCH}/root/usr/bin/pixolet)
