@@ -189,6 +189,69 @@ void streamRowsDone(RowsJob* job, int firstY, int count) {
     }
 }
 
+// Streaming stretch of a turned or mirrored photo. A stored row is a row of the upright picture
+// (orientations 2-4) or a column of it (5-8); each decoded row is sampled into the target lines,
+// rows or columns, that take it.
+struct OrientedStream {
+    Bitmap* target;
+    uint8_t* rows;           // kRowsPerRead decoded rows (B,G,R or CMYK)
+    uint8_t* bgrRow;         // one converted CMYK row, or nullptr
+    int width;
+    int channels;            // 3 or 4
+    bool columns;            // stored rows fill target columns
+    const int* firstLine;    // per stored row: the first target line it fills (rectangle based)
+    const int* lineCount;    // per stored row: how many lines it fills
+    const int* along;        // the stored column each drawn position along a line samples
+    int alongStart, alongEnd;  // drawn positions along a line (rectangle based)
+    int left, top;           // the rectangle's corner in the target
+    int targetBytes;
+};
+
+uint8_t* orientedRowFor(RowsJob* job, int y) {
+    auto* s = static_cast<OrientedStream*>(job->user);
+    return s->rows + size_t(y % kRowsPerRead) * size_t(s->width) * size_t(s->channels);
+}
+
+void orientedRowsDone(RowsJob* job, int firstY, int count) {
+    auto* s = static_cast<OrientedStream*>(job->user);
+    const int tb = s->targetBytes;
+    for (int sy = firstY; sy < firstY + count; ++sy) {
+        const int lines = s->lineCount[sy];
+        if (lines == 0) continue;
+        const uint8_t* src = orientedRowFor(job, sy);
+        if (s->bgrRow) {
+            cmykRowToBgr(src, s->bgrRow, s->width);
+            src = s->bgrRow;
+        }
+        const int first = s->firstLine[sy];
+        if (s->columns) {
+            // Adjacent target columns of one row take the same stored pixel.
+            for (int i = s->alongStart; i < s->alongEnd; ++i) {
+                const uint8_t* p = src + size_t(s->along[i - s->alongStart]) * 3;
+                uint8_t* d = s->target->scanLine(s->top + i) + size_t(s->left + first) * tb;
+                for (int l = 0; l < lines; ++l, d += tb) {
+                    d[0] = p[0];
+                    d[1] = p[1];
+                    d[2] = p[2];
+                }
+            }
+        } else {
+            const size_t offset = size_t(s->left + s->alongStart) * tb;
+            uint8_t* row = s->target->scanLine(s->top + first) + offset;
+            uint8_t* d = row;
+            for (int i = s->alongStart; i < s->alongEnd; ++i, d += tb) {
+                const uint8_t* p = src + size_t(s->along[i - s->alongStart]) * 3;
+                d[0] = p[0];
+                d[1] = p[1];
+                d[2] = p[2];
+            }
+            const size_t bytes = size_t(s->alongEnd - s->alongStart) * tb;
+            for (int l = 1; l < lines; ++l)
+                std::memcpy(s->target->scanLine(s->top + first + l) + offset, row, bytes);
+        }
+    }
+}
+
 // ---- encoding -------------------------------------------------------------------------------
 
 // A destination that grows a QByteArray owned by the caller. libjpeg's own memory destination
@@ -298,7 +361,59 @@ Bitmap DecodeJpeg(const QByteArray& data) {
     return bitmap;
 }
 
-void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect) {
+namespace {
+
+// The turned or mirrored stretch of DecodeJpegStretched, with the decoder started and the drawn
+// part of the rectangle (rectangle based) known to be non-empty.
+void streamOriented(Decompressor& d, Bitmap& target, const QRect& rect, int orientation,
+                    const QRect& drawn) {
+    const int width = int(d.cinfo.output_width), height = int(d.cinfo.output_height);
+    const bool swap = OrientationSwapsSides(orientation);
+    const int uprightWidth = swap ? height : width, uprightHeight = swap ? width : height;
+    // Upright column ux and row uy come from stored row and column:
+    //   2: (w-1-x, y)  3: (w-1-x, h-1-y)  4: (x, h-1-y)
+    //   5: (y, x)      6: (h-1-y, x)      7: (h-1-y, w-1-x)  8: (y, w-1-x)
+    const bool flipStoredRow = orientation == 3 || orientation == 4 || orientation == 6 ||
+                               orientation == 7;
+    const bool flipStoredColumn = orientation == 2 || orientation == 3 || orientation == 7 ||
+                                  orientation == 8;
+
+    // Lines run across the stored rows: target rows when nothing turns, columns when it does.
+    const int lineStart = swap ? drawn.left() : drawn.top();
+    const int lineEnd = (swap ? drawn.right() : drawn.bottom()) + 1;
+    std::vector<int> firstLine(size_t(height), 0), lineCount(size_t(height), 0);
+    for (int line = lineStart; line < lineEnd; ++line) {
+        const int u = swap ? PixelCentreSource(line, uprightWidth, rect.width())
+                           : PixelCentreSource(line, uprightHeight, rect.height());
+        const size_t storedRow = size_t(flipStoredRow ? height - 1 - u : u);
+        if (lineCount[storedRow]++ == 0) firstLine[storedRow] = line;
+    }
+    const int alongStart = swap ? drawn.top() : drawn.left();
+    const int alongEnd = (swap ? drawn.bottom() : drawn.right()) + 1;
+    std::vector<int> along(size_t(alongEnd - alongStart));
+    for (int i = alongStart; i < alongEnd; ++i) {
+        const int u = swap ? PixelCentreSource(i, uprightHeight, rect.height())
+                           : PixelCentreSource(i, uprightWidth, rect.width());
+        along[size_t(i - alongStart)] = flipStoredColumn ? width - 1 - u : u;
+    }
+
+    const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
+    const int channels = cmyk ? 4 : 3;
+    std::vector<uint8_t> rows(size_t(width) * size_t(channels) * kRowsPerRead);
+    std::vector<uint8_t> bgr(cmyk ? size_t(width) * 3 : 0);
+    OrientedStream s{&target,         rows.data(),  cmyk ? bgr.data() : nullptr,
+                     width,           channels,     swap,
+                     firstLine.data(), lineCount.data(), along.data(),
+                     alongStart,      alongEnd,     rect.x(),
+                     rect.y(),        target.bitCount() / 8};
+    RowsJob job{&d.cinfo, &orientedRowFor, &orientedRowsDone, &s};
+    d.run(&rowsStep, &job);
+}
+
+}  // namespace
+
+void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect,
+                         int orientation) {
     RequireDrawableTarget(target);
     if (rect.width() <= 0 || rect.height() <= 0 || target.isEmpty()) return;
     Decompressor d;
@@ -307,6 +422,10 @@ void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& re
     const int x0 = std::max(0, -rect.x()), x1 = std::min(rect.width(), target.width() - rect.x());
     const int y0 = std::max(0, -rect.y()), y1 = std::min(rect.height(), target.height() - rect.y());
     if (x0 >= x1 || y0 >= y1) return;
+    if (orientation >= 2 && orientation <= 8) {
+        streamOriented(d, target, rect, orientation, QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
+        return;
+    }
 
     // Pixel centres, as StretchBitmapInto samples them.
     std::vector<int> xs(size_t(x1 - x0)), ys(size_t(rect.height()));
@@ -498,13 +617,7 @@ void JpegImage::stretchDraw(Bitmap& target, const QRect& rect) const {
     if (!decoded_ && draws_ == 0) {
         ++draws_;
         ++decodes_;
-        if (orientation_ == 1) {
-            DecodeJpegStretched(data_, target, rect);
-        } else {
-            // Rows of a turned photo are columns of the upright one: turn it whole, once.
-            const Bitmap upright = OrientBitmap(DecodeJpeg(data_), orientation_);
-            StretchBitmapInto(upright, target, rect.x(), rect.y(), rect.width(), rect.height());
-        }
+        DecodeJpegStretched(data_, target, rect, orientation_);
         return;
     }
     ++draws_;

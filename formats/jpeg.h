@@ -33,8 +33,10 @@ Bitmap OrientBitmap(const Bitmap& stored, int orientation);
 // truncated file among them) are ignored; errors throw "JPEG error #%d".
 Bitmap DecodeJpeg(const QByteArray& data);
 // Decodes every row but keeps only those a nearest-neighbour stretch into rect needs, so no
-// full-size bitmap is made. Same pixels as DecodeJpeg followed by StretchBitmapInto.
-void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect);
+// full-size bitmap is made. Same pixels as DecodeJpeg followed by StretchBitmapInto; with an
+// Exif orientation (2..8), as if OrientBitmap had turned the decoded pixels in between.
+void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& rect,
+                         int orientation = 1);
 // Baseline colour JPEG of a bitmap (any depth; taken as 24-bit RGB) with libjpeg's defaults and
 // the quality, 1..100.
 QByteArray EncodeJpeg(const Bitmap& bitmap, int quality);
