@@ -145,18 +145,21 @@ void fullRowsDone(RowsJob* job, int firstY, int count) {
                      f->bitmap->scanLine(y), f->width);
 }
 
-// Streaming stretch: each decoded row is sampled into the target rows that take it.
+// Streaming stretch: each decoded row is sampled into the target lines that take it. A stored
+// row is a row of the upright picture (orientations 1-4) or a column of it (5-8), so the lines
+// are target rows or target columns.
 struct StreamDecode {
     Bitmap* target;
-    uint8_t* rows;     // kRowsPerRead decoded rows (B,G,R or CMYK)
-    uint8_t* bgrRow;   // one converted CMYK row, or nullptr
+    uint8_t* rows;    // kRowsPerRead decoded rows (B,G,R or CMYK)
+    uint8_t* bgrRow;  // one converted CMYK row, or nullptr
     int width;
-    int channels;      // 3 or 4
-    const int* xs;     // source column of each drawn target column
-    const int* ys;     // source row of each target row of the rectangle
-    int left, top;     // the rectangle's corner in the target
-    int x0, x1;        // drawn columns of the rectangle (clipped)
-    int nextRow, y1;   // next rectangle row to fill, end of the drawn rows
+    int channels;              // 3 or 4
+    bool columns;              // stored rows fill target columns
+    const int* firstLine;      // per stored row: the first target line it fills (rectangle based)
+    const int* lineCount;      // per stored row: how many lines it fills
+    const int* along;          // the stored column each drawn position along a line samples
+    int alongStart, alongEnd;  // drawn positions along a line (rectangle based)
+    int left, top;             // the rectangle's corner in the target
     int targetBytes;
 };
 
@@ -167,58 +170,11 @@ uint8_t* streamRowFor(RowsJob* job, int y) {
 
 void streamRowsDone(RowsJob* job, int firstY, int count) {
     auto* s = static_cast<StreamDecode*>(job->user);
-    for (int sy = firstY; sy < firstY + count; ++sy) {
-        if (s->nextRow >= s->y1 || s->ys[s->nextRow] != sy) continue;
-        const uint8_t* src = streamRowFor(job, sy);
-        if (s->bgrRow) {
-            cmykRowToBgr(src, s->bgrRow, s->width);
-            src = s->bgrRow;
-        }
-        uint8_t* first = s->target->scanLine(s->top + s->nextRow) + size_t(s->left + s->x0) * s->targetBytes;
-        uint8_t* d = first;
-        for (int x = s->x0; x < s->x1; ++x, d += s->targetBytes) {
-            const uint8_t* p = src + size_t(s->xs[x - s->x0]) * 3;
-            d[0] = p[0];
-            d[1] = p[1];
-            d[2] = p[2];
-        }
-        const size_t bytes = size_t(s->x1 - s->x0) * s->targetBytes;
-        for (++s->nextRow; s->nextRow < s->y1 && s->ys[s->nextRow] == sy; ++s->nextRow)
-            std::memcpy(s->target->scanLine(s->top + s->nextRow) + size_t(s->left + s->x0) * s->targetBytes,
-                        first, bytes);
-    }
-}
-
-// Streaming stretch of a turned or mirrored photo. A stored row is a row of the upright picture
-// (orientations 2-4) or a column of it (5-8); each decoded row is sampled into the target lines,
-// rows or columns, that take it.
-struct OrientedStream {
-    Bitmap* target;
-    uint8_t* rows;           // kRowsPerRead decoded rows (B,G,R or CMYK)
-    uint8_t* bgrRow;         // one converted CMYK row, or nullptr
-    int width;
-    int channels;            // 3 or 4
-    bool columns;            // stored rows fill target columns
-    const int* firstLine;    // per stored row: the first target line it fills (rectangle based)
-    const int* lineCount;    // per stored row: how many lines it fills
-    const int* along;        // the stored column each drawn position along a line samples
-    int alongStart, alongEnd;  // drawn positions along a line (rectangle based)
-    int left, top;           // the rectangle's corner in the target
-    int targetBytes;
-};
-
-uint8_t* orientedRowFor(RowsJob* job, int y) {
-    auto* s = static_cast<OrientedStream*>(job->user);
-    return s->rows + size_t(y % kRowsPerRead) * size_t(s->width) * size_t(s->channels);
-}
-
-void orientedRowsDone(RowsJob* job, int firstY, int count) {
-    auto* s = static_cast<OrientedStream*>(job->user);
     const int tb = s->targetBytes;
     for (int sy = firstY; sy < firstY + count; ++sy) {
         const int lines = s->lineCount[sy];
         if (lines == 0) continue;
-        const uint8_t* src = orientedRowFor(job, sy);
+        const uint8_t* src = streamRowFor(job, sy);
         if (s->bgrRow) {
             cmykRowToBgr(src, s->bgrRow, s->width);
             src = s->bgrRow;
@@ -363,20 +319,20 @@ Bitmap DecodeJpeg(const QByteArray& data) {
 
 namespace {
 
-// The turned or mirrored stretch of DecodeJpegStretched, with the decoder started and the drawn
-// part of the rectangle (rectangle based) known to be non-empty.
-void streamOriented(Decompressor& d, Bitmap& target, const QRect& rect, int orientation,
-                    const QRect& drawn) {
+// The stretch of DecodeJpegStretched, with the decoder started and the drawn part of the
+// rectangle (rectangle based) known to be non-empty.
+void streamStretch(Decompressor& d, Bitmap& target, const QRect& rect, int orientation,
+                   const QRect& drawn) {
     const int width = int(d.cinfo.output_width), height = int(d.cinfo.output_height);
     const bool swap = OrientationSwapsSides(orientation);
     const int uprightWidth = swap ? height : width, uprightHeight = swap ? width : height;
-    // Upright column ux and row uy come from stored row and column:
-    //   2: (w-1-x, y)  3: (w-1-x, h-1-y)  4: (x, h-1-y)
-    //   5: (y, x)      6: (h-1-y, x)      7: (h-1-y, w-1-x)  8: (y, w-1-x)
-    const bool flipStoredRow = orientation == 3 || orientation == 4 || orientation == 6 ||
-                               orientation == 7;
-    const bool flipStoredColumn = orientation == 2 || orientation == 3 || orientation == 7 ||
-                                  orientation == 8;
+    // Upright column ux and row uy of the stored pixel (x, y):
+    //   1: (x, y)  2: (w-1-x, y)  3: (w-1-x, h-1-y)  4: (x, h-1-y)
+    //   5: (y, x)  6: (h-1-y, x)  7: (h-1-y, w-1-x)  8: (y, w-1-x)
+    const bool flipStoredRow =
+        orientation == 3 || orientation == 4 || orientation == 6 || orientation == 7;
+    const bool flipStoredColumn =
+        orientation == 2 || orientation == 3 || orientation == 7 || orientation == 8;
 
     // Lines run across the stored rows: target rows when nothing turns, columns when it does.
     const int lineStart = swap ? drawn.left() : drawn.top();
@@ -401,12 +357,21 @@ void streamOriented(Decompressor& d, Bitmap& target, const QRect& rect, int orie
     const int channels = cmyk ? 4 : 3;
     std::vector<uint8_t> rows(size_t(width) * size_t(channels) * kRowsPerRead);
     std::vector<uint8_t> bgr(cmyk ? size_t(width) * 3 : 0);
-    OrientedStream s{&target,         rows.data(),  cmyk ? bgr.data() : nullptr,
-                     width,           channels,     swap,
-                     firstLine.data(), lineCount.data(), along.data(),
-                     alongStart,      alongEnd,     rect.x(),
-                     rect.y(),        target.bitCount() / 8};
-    RowsJob job{&d.cinfo, &orientedRowFor, &orientedRowsDone, &s};
+    StreamDecode s{&target,
+                   rows.data(),
+                   cmyk ? bgr.data() : nullptr,
+                   width,
+                   channels,
+                   swap,
+                   firstLine.data(),
+                   lineCount.data(),
+                   along.data(),
+                   alongStart,
+                   alongEnd,
+                   rect.x(),
+                   rect.y(),
+                   target.bitCount() / 8};
+    RowsJob job{&d.cinfo, &streamRowFor, &streamRowsDone, &s};
     d.run(&rowsStep, &job);
 }
 
@@ -418,29 +383,11 @@ void DecodeJpegStretched(const QByteArray& data, Bitmap& target, const QRect& re
     if (rect.width() <= 0 || rect.height() <= 0 || target.isEmpty()) return;
     Decompressor d;
     startDecoding(d, data);
-    const int width = int(d.cinfo.output_width), height = int(d.cinfo.output_height);
     const int x0 = std::max(0, -rect.x()), x1 = std::min(rect.width(), target.width() - rect.x());
     const int y0 = std::max(0, -rect.y()), y1 = std::min(rect.height(), target.height() - rect.y());
     if (x0 >= x1 || y0 >= y1) return;
-    if (orientation >= 2 && orientation <= 8) {
-        streamOriented(d, target, rect, orientation, QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
-        return;
-    }
-
-    // Pixel centres, as StretchBitmapInto samples them.
-    std::vector<int> xs(size_t(x1 - x0)), ys(size_t(rect.height()));
-    for (int x = x0; x < x1; ++x) xs[size_t(x - x0)] = PixelCentreSource(x, width, rect.width());
-    for (int y = 0; y < rect.height(); ++y) ys[size_t(y)] = PixelCentreSource(y, height, rect.height());
-
-    const bool cmyk = d.cinfo.out_color_space == JCS_CMYK;
-    const int channels = cmyk ? 4 : 3;
-    std::vector<uint8_t> rows(size_t(width) * size_t(channels) * kRowsPerRead);
-    std::vector<uint8_t> bgr(cmyk ? size_t(width) * 3 : 0);
-    StreamDecode s{&target, rows.data(), cmyk ? bgr.data() : nullptr, width, channels,
-                   xs.data(), ys.data(), rect.x(), rect.y(), x0, x1, y0, y1,
-                   target.bitCount() / 8};
-    RowsJob job{&d.cinfo, &streamRowFor, &streamRowsDone, &s};
-    d.run(&rowsStep, &job);
+    streamStretch(d, target, rect, orientation >= 2 && orientation <= 8 ? orientation : 1,
+                  QRect(QPoint(x0, y0), QPoint(x1 - 1, y1 - 1)));
 }
 
 namespace {

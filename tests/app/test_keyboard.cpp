@@ -149,7 +149,8 @@ namespace {
 // The percentage and quality sliders grow with Right, Up and Page Up, towards their larger end on
 // the right. (A scroll bar's own default turns the arrow keys round.)
 TEST_F(Keyboard, SliderKeysMoveTowardsTheLargerEnd) {
-    for (QDialog* window : {static_cast<QDialog*>(adjust.get()), static_cast<QDialog*>(comp.get())}) {
+    for (QDialog* window :
+         {static_cast<QDialog*>(adjust.get()), static_cast<QDialog*>(comp.get())}) {
         SCOPED_TRACE(window->objectName().toStdString());
         auto* slider = window->findChild<QAbstractSlider*>("ScrollBar1");
         ASSERT_NE(slider, nullptr);
@@ -157,9 +158,9 @@ TEST_F(Keyboard, SliderKeysMoveTowardsTheLargerEnd) {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         slider->setFocus();
         slider->setValue(50);
-        const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Right, 51}, {Qt::Key_Up, 52},
+        const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Right, 51},  {Qt::Key_Up, 52},
                                                  {Qt::Key_PageUp, 53}, {Qt::Key_Left, 52},
-                                                 {Qt::Key_Down, 51}, {Qt::Key_PageDown, 50}};
+                                                 {Qt::Key_Down, 51},   {Qt::Key_PageDown, 50}};
         for (const auto& [key, expected] : moves) {
             QTest::keyClick(slider, key);
             EXPECT_EQ(slider->value(), expected) << QTest::toString(key);

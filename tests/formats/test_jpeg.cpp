@@ -10,9 +10,9 @@
 #include "support/recording_host.h"
 #include "support/corpus.h"
 
+#include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 #include <cstring>
 
 extern "C" {
@@ -436,26 +436,29 @@ TEST_F(JpegTest, StreamedStretchOfATurnedPhotoSamplesTheUprightPixels) {
     // Not square, odd sides, so a swapped or flipped index shows.
     std::vector<QByteArray> files{EncodeJpeg(distinctPixels(37, 23), 95)};
     if (corpusAvailable()) {
-        for (const char* name : {"/jpeg/pillow/pil_sample_cmyk.jpg", "/jpeg/pillow/hopper_gray.jpg"})
+        for (const char* name :
+             {"/jpeg/pillow/pil_sample_cmyk.jpg", "/jpeg/pillow/hopper_gray.jpg"})
             files.push_back(ReadFileBytes(corpusDir() + name));
     }
-    const std::vector<QRect> rects{QRect(0, 0, 20, 13), QRect(3, 2, 50, 40), QRect(-7, -5, 60, 33),
-                                   QRect(10, 10, 250, 170), QRect(0, 0, 1, 1), QRect(60, 0, 9, 9)};
+    const std::vector<QRect> rects{QRect(0, 0, 20, 13),   QRect(3, 2, 50, 40),
+                                   QRect(-7, -5, 60, 33), QRect(10, 10, 250, 170),
+                                   QRect(0, 0, 1, 1),     QRect(60, 0, 9, 9)};
     for (const QByteArray& data : files) {
         const Bitmap full = DecodeJpeg(data);
         for (int orientation = 1; orientation <= 8; ++orientation) {
             const Bitmap upright = OrientBitmap(full, orientation);
             for (const QRect& rect : rects) {
-                SCOPED_TRACE(testing::Message() << "orientation " << orientation << " rect "
-                                                << rect.x() << "," << rect.y() << " "
-                                                << rect.width() << "x" << rect.height());
+                SCOPED_TRACE(testing::Message()
+                             << "orientation " << orientation << " rect " << rect.x() << ","
+                             << rect.y() << " " << rect.width() << "x" << rect.height());
                 Bitmap expected, streamed;
                 expected.create(64, 48, 24);
                 streamed.create(64, 48, 24);
                 // Outside the rectangle both keep what was there.
                 std::memset(expected.bits(), 0x5A, size_t(expected.byteCount()));
                 std::memset(streamed.bits(), 0x5A, size_t(streamed.byteCount()));
-                StretchBitmapInto(upright, expected, rect.x(), rect.y(), rect.width(), rect.height());
+                StretchBitmapInto(upright, expected, rect.x(), rect.y(), rect.width(),
+                                  rect.height());
                 DecodeJpegStretched(data, streamed, rect, orientation);
                 EXPECT_TRUE(streamed == expected);
             }

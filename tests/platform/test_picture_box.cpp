@@ -63,8 +63,9 @@ TEST(PictureBoxShows, AnIconUnscaledOverWhiteEvenWhenStretched) {
     PictureBox box;
     box.resize(120, 83);
     box.setStretch(true);
-    ASSERT_EQ(LoadPictureFile(corpusDir() + "/ico/gdk-pixbuf/reftests/bug785447.ico", box.picture()),
-              LoadOutcome::Loaded);
+    ASSERT_EQ(
+        LoadPictureFile(corpusDir() + "/ico/gdk-pixbuf/reftests/bug785447.ico", box.picture()),
+        LoadOutcome::Loaded);
     ASSERT_EQ(box.picture().width(), 32);
     const QImage shown = box.shownImage();
     ASSERT_EQ(shown.size(), QSize(120, 83));
