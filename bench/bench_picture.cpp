@@ -2,6 +2,7 @@
 // bitmap, encode; beside it a bare libjpeg-turbo loop doing the same work (decode every pixel,
 // sample, encode), so the two numbers come from the same run. And the stretch alone.
 #include "formats/bitmap.h"
+#include "formats/file_io.h"
 #include "formats/jpeg.h"
 #include "formats/picture.h"
 
@@ -10,20 +11,18 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QTemporaryDir>
+#include "bare_jpeg.h"
 #include "photo.h"
 
 #include <benchmark/benchmark.h>
-#include <cstdio>
 #include <vector>
 
-extern "C" {
-#include <jpeglib.h>
-}
 
 namespace {
 
 constexpr int kWidth = 4000, kHeight = 3000;  // 12 megapixels
-constexpr int kOutWidth = 800, kOutHeight = 600;  // 20 %
+constexpr int kPercent = 20;
+constexpr int kOutWidth = kWidth * kPercent / 100, kOutHeight = kHeight * kPercent / 100;
 
 // A photo-like 12-megapixel JPEG: a corpus photograph enlarged, with sensor-like noise so the
 // coefficients are as busy as a camera's.
@@ -57,70 +56,12 @@ void BM_Program_LoadStretchEncode(benchmark::State& state) {
 // The least work: read the file, decode row by row into one buffer, keep the rows and columns
 // the 20 % picture samples (pixel centres), encode from memory.
 void BM_BareLibjpeg_DecodeSampleEncode(benchmark::State& state) {
-    const QByteArray name = QFile::encodeName(photoPath());
-    std::vector<int> xs(kOutWidth), ys(kOutHeight);
-    for (int i = 0; i < kOutWidth; ++i) xs[i] = int((2 * int64_t(i) + 1) * kWidth / (2 * kOutWidth));
-    for (int i = 0; i < kOutHeight; ++i) ys[i] = int((2 * int64_t(i) + 1) * kHeight / (2 * kOutHeight));
-    std::vector<unsigned char> out(size_t(kOutWidth) * kOutHeight * 3);
+    const QString path = photoPath();
     size_t bytes = 0;
     for (auto _ : state) {
-        FILE* f = std::fopen(name.constData(), "rb");
-        std::fseek(f, 0, SEEK_END);
-        const long size = std::ftell(f);
-        std::fseek(f, 0, SEEK_SET);
-        std::vector<unsigned char> data(static_cast<size_t>(size));
-        if (std::fread(data.data(), 1, data.size(), f) != data.size()) state.SkipWithError("read");
-        std::fclose(f);
-
-        jpeg_decompress_struct d;
-        jpeg_error_mgr derr;
-        d.err = jpeg_std_error(&derr);
-        jpeg_create_decompress(&d);
-        jpeg_mem_src(&d, data.data(), static_cast<unsigned long>(data.size()));
-        jpeg_read_header(&d, TRUE);
-        d.out_color_space = JCS_EXT_BGR;
-        jpeg_start_decompress(&d);
-        std::vector<unsigned char> row(size_t(d.output_width) * 3);
-        int next = 0;
-        while (d.output_scanline < d.output_height) {
-            const int y = int(d.output_scanline);
-            JSAMPROW p = row.data();
-            jpeg_read_scanlines(&d, &p, 1);
-            while (next < kOutHeight && ys[next] == y) {
-                unsigned char* o = out.data() + size_t(next) * kOutWidth * 3;
-                for (int x = 0; x < kOutWidth; ++x, o += 3) {
-                    const unsigned char* s = row.data() + size_t(xs[x]) * 3;
-                    o[0] = s[0], o[1] = s[1], o[2] = s[2];
-                }
-                ++next;
-            }
-        }
-        jpeg_finish_decompress(&d);
-        jpeg_destroy_decompress(&d);
-
-        jpeg_compress_struct c;
-        jpeg_error_mgr cerr;
-        c.err = jpeg_std_error(&cerr);
-        jpeg_create_compress(&c);
-        unsigned char* buffer = nullptr;
-        unsigned long length = 0;
-        jpeg_mem_dest(&c, &buffer, &length);
-        c.image_width = kOutWidth;
-        c.image_height = kOutHeight;
-        c.input_components = 3;
-        c.in_color_space = JCS_EXT_BGR;
-        jpeg_set_defaults(&c);
-        jpeg_set_quality(&c, 75, TRUE);
-        jpeg_start_compress(&c, TRUE);
-        while (c.next_scanline < c.image_height) {
-            JSAMPROW p = out.data() + size_t(c.next_scanline) * kOutWidth * 3;
-            jpeg_write_scanlines(&c, &p, 1);
-        }
-        jpeg_finish_compress(&c);
-        jpeg_destroy_compress(&c);
-        bytes = length;
-        benchmark::DoNotOptimize(buffer);
-        std::free(buffer);
+        const QByteArray out = BareJpegThumbnail(ReadFileBytes(path), kPercent, 75, true);
+        bytes = size_t(out.size());
+        benchmark::DoNotOptimize(out.constData());
     }
     state.counters["jpeg_bytes"] = double(bytes);
 }
