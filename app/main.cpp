@@ -7,7 +7,7 @@
 #include "convert/quality_window.h"
 #include "convert/results_window.h"
 #include "formats/host.h"
-#include "formats/metafile.h"
+#include "formats/metafile/metafile.h"
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/qt_dialogs.h"

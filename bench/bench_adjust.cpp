@@ -4,7 +4,7 @@
 // cost if every step made its full bitmap.
 #include "convert/adjust_window.h"
 #include "formats/bitmap.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "platform/dialogs.h"
 #include "platform/picture_box.h"

@@ -9,7 +9,7 @@
 #include "convert/batch.h"
 #include "formats/bitmap.h"
 #include "formats/file_io.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "formats/sizing.h"
 

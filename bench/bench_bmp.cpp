@@ -4,8 +4,8 @@
 // same DIBs (32-bit images for the painter) runs on the bit-field ones.
 // Figures: "MP/s", megapixels decoded per second of wall time.
 
-#include "formats/bmp.h"
-#include "formats/metafile_dib.h"
+#include "formats/bmp/bmp.h"
+#include "formats/metafile/metafile_dib.h"
 
 #include <benchmark/benchmark.h>
 #include <QGuiApplication>

@@ -3,7 +3,7 @@
 // such pages, whose memory must not grow.
 #include "app/selection.h"
 #include "formats/bitmap.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "platform/dialogs.h"
 #include "viewers/folder_viewer.h"

@@ -7,7 +7,7 @@
 // (QCoreApplication::processEvents on a QGuiApplication); progress reports are counted.
 // Figures: "MP/s", megapixels decoded per second of wall time.
 
-#include "formats/gif.h"
+#include "formats/gif/gif.h"
 #include "formats/host.h"
 
 #include <benchmark/benchmark.h>

@@ -2,7 +2,7 @@
 // megapixel picture, on a screen whose 1000 pixels span the frame) at its natural size.
 // Goal: under 30 ms per replay.
 
-#include "formats/metafile.h"
+#include "formats/metafile/metafile.h"
 
 #include <benchmark/benchmark.h>
 #include <QGuiApplication>

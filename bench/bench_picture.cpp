@@ -3,7 +3,7 @@
 // sample, encode), so the two numbers come from the same run. And the stretch alone.
 #include "formats/bitmap.h"
 #include "formats/file_io.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 
 #include <QDir>

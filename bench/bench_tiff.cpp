@@ -3,8 +3,8 @@
 // includes the same colour-order work ours does. Throughput counts 36 MB of pixels per pass.
 
 #include "formats/bitmap.h"
-#include "formats/tiff_reader.h"
-#include "formats/tiff_writer.h"
+#include "formats/tiff/tiff_reader.h"
+#include "formats/tiff/tiff_writer.h"
 
 #include <benchmark/benchmark.h>
 #include <tiffio.h>

@@ -1,7 +1,7 @@
 #include "photo.h"
 
 #include "formats/bitmap.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 
 #include <QImage>
 #include <QString>

@@ -1,13 +1,13 @@
 #include "batch.h"
 
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
 #include "formats/host.h"
-#include "formats/jpeg_writer.h"
-#include "formats/metafile.h"
+#include "formats/jpeg/jpeg_writer.h"
+#include "formats/metafile/metafile.h"
 #include "formats/sizing.h"
 #include "formats/text_utils.h"
-#include "formats/tiff_writer.h"
+#include "formats/tiff/tiff_writer.h"
 #include "platform/file_system.h"
 
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "bitmap.h"
+#include "formats/bitmap.h"
 
-#include "errors.h"
+#include "formats/errors.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "errors.h"
+#include "formats/errors.h"
 
 #include <QDir>
 

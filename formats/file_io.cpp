@@ -1,6 +1,6 @@
-#include "file_io.h"
+#include "formats/file_io.h"
 
-#include "errors.h"
+#include "formats/errors.h"
 
 #include <QFile>
 #include <QFileInfo>

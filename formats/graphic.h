@@ -2,7 +2,7 @@
 // One graphic of a picture holder: a bitmap, an icon, a metafile, a JPEG image or the GIF
 // bitmap kind. The canvas every graphic draws on is the program's 24-bit Bitmap.
 
-#include "bitmap.h"
+#include "formats/bitmap.h"
 
 #include <QRect>
 #include <QString>

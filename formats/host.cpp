@@ -1,4 +1,4 @@
-#include "host.h"
+#include "formats/host.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
-#include "picture.h"
+#include "formats/picture.h"
 
-#include "bmp.h"
-#include "errors.h"
-#include "host.h"
-#include "gif.h"
-#include "ico.h"
-#include "jpeg.h"
-#include "metafile.h"
-#include "picture_formats.h"
-#include "tiff_reader.h"
+#include "formats/bmp/bmp.h"
+#include "formats/errors.h"
+#include "formats/host.h"
+#include "formats/gif/gif.h"
+#include "formats/bmp/ico.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/metafile/metafile.h"
+#include "formats/picture_formats.h"
+#include "formats/tiff/tiff_reader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,9 +1,9 @@
 #pragma once
 // The picture holder of an image control, and the one load operation every window uses.
 
-#include "bitmap.h"
-#include "graphic.h"
-#include "text_utils.h"
+#include "formats/bitmap.h"
+#include "formats/graphic.h"
+#include "formats/text_utils.h"
 
 #include <QByteArray>
 #include <QRect>

@@ -1,4 +1,4 @@
-#include "picture_formats.h"
+#include "formats/picture_formats.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 // The picture-format registry: which graphic kind reads a file extension, searched from the
 // last registration to the first so a later registration hides an earlier one.
 
-#include "graphic.h"
+#include "formats/graphic.h"
 
 #include <QString>
 #include <functional>

@@ -1,27 +1,76 @@
-#include "sizing.h"
+#include "formats/sizing.h"
 
-#include "bitmap.h"
-#include "errors.h"
+#include "formats/bitmap.h"
+#include "formats/errors.h"
 
-#include <cfenv>
 #include <climits>
-#include <cmath>
-#include <limits>
+#include <cstdint>
 
-// The rounding of the factor and of the product depends on a 64-bit significand: with a plain
-// double, 10 % of 25 would no longer land on 2.5 exactly.
-static_assert(std::numeric_limits<long double>::digits == 64,
-              "the sizing rule needs an 80-bit extended long double");
+// The rule is defined by an 80-bit extended calculation: the factor and the product are each
+// rounded to a 64-bit significand, and so 10 % of 25 lands on 2.5 exactly (and goes to 2) where
+// a plain double would give 2.5000000000000004 (and 3). The same two roundings are done here in
+// integers, so the result does not depend on what `long double` is on the compiler at hand.
+namespace {
+
+using u128 = unsigned __int128;
+
+// n / 2^shift rounded to the nearest integer, halves to even.
+u128 ShiftRoundedEven(u128 n, int shift) {
+    if (shift <= 0) return n;
+    if (shift >= 128) return 0;
+    const u128 kept = n >> shift;
+    const u128 rest = n & ((u128(1) << shift) - 1);
+    const u128 half = u128(1) << (shift - 1);
+    return (rest > half || (rest == half && (kept & 1))) ? kept + 1 : kept;
+}
+
+int BitLength(u128 n) {
+    int bits = 0;
+    while (n) {
+        n >>= 1;
+        ++bits;
+    }
+    return bits;
+}
+
+}  // namespace
 
 int ScaledLength(int length, int percent) {
-    const long double factor = static_cast<long double>(percent) / 100.0L;
-    const long double product = static_cast<long double>(length) * factor;
-    // rintl rounds in the current mode; the program never leaves round-to-nearest (halves even).
-    const long double rounded = std::rintl(product);
-    if (!(rounded >= static_cast<long double>(INT_MIN) &&
-          rounded <= static_cast<long double>(INT_MAX)))
-        throw PixError(RangeCheckErrorText());
-    return static_cast<int>(rounded);
+    if (length == 0 || percent == 0) return 0;
+    const bool negative = (length < 0) != (percent < 0);
+    const uint64_t a = percent < 0 ? 0 - uint64_t(int64_t(percent)) : uint64_t(percent);
+    const uint64_t l = length < 0 ? 0 - uint64_t(int64_t(length)) : uint64_t(length);
+
+    // factor = m × 2^-k with m a 64-bit significand: percent ÷ 100, rounded to nearest even.
+    int k = 0;
+    while ((u128(a) << k) / 100 < (u128(1) << 63)) ++k;
+    const u128 numerator = u128(a) << k;
+    u128 m = numerator / 100;
+    const u128 rest = numerator % 100;
+    if (rest > 50 || (rest == 50 && (m & 1))) ++m;
+    if (m == (u128(1) << 64)) {
+        m >>= 1;
+        --k;
+    }
+
+    // product = p × 2^(shift - k), p the exact l × m rounded to a 64-bit significand.
+    u128 p = u128(l) * m;
+    const int shift = BitLength(p) > 64 ? BitLength(p) - 64 : 0;
+    p = ShiftRoundedEven(p, shift);
+    const int exponent = shift - k;
+
+    // The product rounded to an integer, halves to even.
+    u128 rounded;
+    if (exponent >= 0) {
+        if (exponent > 40 || BitLength(p) + exponent > 33)
+            throw PixError(RangeCheckErrorText());
+        rounded = p << exponent;
+    } else {
+        rounded = ShiftRoundedEven(p, -exponent);
+    }
+    const u128 limit = negative ? u128(uint64_t(INT_MAX) + 1) : u128(INT_MAX);
+    if (rounded > limit) throw PixError(RangeCheckErrorText());
+    return negative ? int(-int64_t(rounded)) : int(rounded);
 }
 
 bool Fits24BitBitmap(int64_t width, int64_t height) {

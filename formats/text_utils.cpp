@@ -1,4 +1,4 @@
-#include "text_utils.h"
+#include "formats/text_utils.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Icon decoding from memory: the directory, the choice of entry and the entry's image (which
 // may be a PNG, so Qt's image plugins run too).
 #include "fuzz_support.h"
-#include "formats/ico.h"
+#include "formats/bmp/ico.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     InitFuzzQt();

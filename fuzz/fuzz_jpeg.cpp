@@ -1,7 +1,7 @@
 // JPEG reading from memory: the header, the full decode and the stretched decode a thumbnail
 // uses.
 #include "fuzz_support.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -1,7 +1,7 @@
 // WMF reading and replay: the metafile graphic is loaded from memory and drawn into a small
 // image, so every record the player takes runs.
 #include "fuzz_support.h"
-#include "formats/metafile.h"
+#include "formats/metafile/metafile.h"
 
 #include <cstring>
 

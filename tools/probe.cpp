@@ -12,15 +12,15 @@
 
 #include "convert/batch.h"
 #include "formats/bitmap.h"
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
 #include "formats/host.h"
-#include "formats/jpeg.h"
-#include "formats/jpeg_writer.h"
-#include "formats/metafile.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_writer.h"
+#include "formats/metafile/metafile.h"
 #include "formats/picture.h"
-#include "formats/tiff_writer.h"
+#include "formats/tiff/tiff_writer.h"
 
 #include <QGuiApplication>
 #include <QIODevice>

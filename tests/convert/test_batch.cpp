@@ -3,9 +3,9 @@
 // bytes checked against ImageMagick and cjpeg.
 
 #include "convert/batch.h"
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "support/corpus.h"
 #include "support/recording_host.h"

@@ -5,7 +5,7 @@
 #include "convert/options_window.h"
 #include "convert/quality_window.h"
 #include "convert/results_window.h"
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
 #include "platform/long_operation.h"
 #include "support/corpus.h"

@@ -1,5 +1,5 @@
 // BMP reading against Pillow, damaged and hostile files, and the BMP save.
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
 #include "formats/picture.h"

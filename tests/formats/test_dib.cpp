@@ -1,7 +1,7 @@
 // Device-independent bitmaps as the BMP reader and the metafile blits read them: bit-field
 // channels of every width against Pillow, and run-length data, each through both readers.
-#include "formats/bmp.h"
-#include "formats/metafile_dib.h"
+#include "formats/bmp/bmp.h"
+#include "formats/metafile/metafile_dib.h"
 #include "support/corpus.h"
 #include "support/pillow.h"
 

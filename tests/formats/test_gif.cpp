@@ -2,8 +2,8 @@
 // paths: linear for plain images, row by row for interlaced ones), every error text, progress
 // and pending messages, the 8-bit BMP stream and the TGifBitmap picture kind.
 
-#include "formats/gif.h"
-#include "formats/gif_bitmap.h"
+#include "formats/gif/gif.h"
+#include "formats/gif/gif_bitmap.h"
 #include "formats/picture_formats.h"
 #include "test_gif_builder.h"
 

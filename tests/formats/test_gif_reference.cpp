@@ -12,7 +12,7 @@
 //   here; Pillow reads it as greyscale. Its palette is checked to be the
 //   default one instead.
 
-#include "formats/gif.h"
+#include "formats/gif/gif.h"
 #include "test_gif_builder.h"
 
 #include "support/corpus.h"

@@ -1,7 +1,7 @@
 // Icons: which entry shows, how it is drawn, and damaged files.
 #include "formats/errors.h"
 #include "formats/file_io.h"
-#include "formats/ico.h"
+#include "formats/bmp/ico.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
 #include "support/corpus.h"

@@ -1,10 +1,10 @@
 // JPEG through libjpeg: decoding against djpeg, encoding against cjpeg, damaged input, the
 // lazy decode and the streaming stretch, and the JPEG writer.
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
-#include "formats/jpeg.h"
-#include "formats/jpeg_writer.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/jpeg/jpeg_writer.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
 #include "support/recording_host.h"

@@ -3,8 +3,8 @@
 // stretch-drawing into a rectangle.
 
 #include "formats/errors.h"
-#include "formats/metafile.h"
-#include "formats/metafile_canvas.h"
+#include "formats/metafile/metafile.h"
+#include "formats/metafile/metafile_canvas.h"
 #include "formats/picture_formats.h"
 #include "metafile_test_files.h"
 

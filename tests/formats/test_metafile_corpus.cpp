@@ -3,7 +3,7 @@
 // the file (this program also runs under ASan).
 
 #include "formats/errors.h"
-#include "formats/metafile.h"
+#include "formats/metafile/metafile.h"
 #include "support/corpus.h"
 
 #include <gtest/gtest.h>

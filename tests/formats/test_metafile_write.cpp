@@ -2,7 +2,7 @@
 // gets the pixels back at (0, 0), and that it never replaces a file.
 
 #include "formats/errors.h"
-#include "formats/metafile.h"
+#include "formats/metafile/metafile.h"
 
 #include <gtest/gtest.h>
 #include <QDir>

@@ -1,11 +1,11 @@
 // The picture holder, the format registry and LoadPictureFile's routing.
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
-#include "formats/tiff_writer.h"
+#include "formats/tiff/tiff_writer.h"
 #include "support/recording_host.h"
 #include "support/corpus.h"
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 #include <climits>
+#include <cmath>
+#include <limits>
+#include <random>
 
 namespace {
 
@@ -38,6 +41,33 @@ TEST(Sizing, WholeFactorsAndNearestRounding) {
     EXPECT_EQ(ScaledLength(-5, 50), -2);   // halves to even on both sides of zero
     EXPECT_EQ(ScaledLength(-7, 50), -4);
     EXPECT_EQ(ScaledLength(10, 0), 0);
+}
+
+// The rounding is done in integers; where the compiler's long double is the 80-bit extended
+// type that defines the rule, every length and percentage must come out the same.
+TEST(Sizing, MatchesTheExtendedPrecisionCalculation) {
+    if constexpr (std::numeric_limits<long double>::digits != 64) {
+        GTEST_SKIP() << "long double is not the 80-bit extended type here";
+    } else {
+        const auto extended = [](int length, int percent) {
+            const long double factor = static_cast<long double>(percent) / 100.0L;
+            return static_cast<long long>(std::rintl(static_cast<long double>(length) * factor));
+        };
+        int mismatches = 0;
+        const auto check = [&](int length, int percent) {
+            if (ScaledLength(length, percent) != extended(length, percent) && ++mismatches < 10)
+                ADD_FAILURE() << percent << " % of " << length;
+        };
+        for (int length = -300; length <= 6000; ++length)
+            for (int percent = 1; percent <= 400; ++percent) check(length, percent);
+        std::mt19937 random(7);
+        for (int i = 0; i < 200000; ++i) {
+            const int percent = int(random() % 100000) - 50000;
+            const int length = int(random() % 20000000) - 10000000;
+            check(length, percent);
+        }
+        EXPECT_EQ(mismatches, 0);
+    }
 }
 
 TEST(Sizing, ResultsOutsideInt32AreRangeErrors) {

@@ -2,12 +2,12 @@
 // exactly the pixels the same rectangle has in the whole, for every graphic kind, since the
 // preview paints parts of a virtual size that is never made whole.
 
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "formats/errors.h"
-#include "formats/gif_bitmap.h"
-#include "formats/ico.h"
-#include "formats/jpeg.h"
-#include "formats/metafile.h"
+#include "formats/gif/gif_bitmap.h"
+#include "formats/bmp/ico.h"
+#include "formats/jpeg/jpeg.h"
+#include "formats/metafile/metafile.h"
 #include "formats/picture.h"
 #include "formats/text_utils.h"
 #include "metafile_test_files.h"

@@ -1,6 +1,6 @@
 #include "formats/errors.h"
-#include "formats/tiff_reader.h"
-#include "formats/tiff_writer.h"
+#include "formats/tiff/tiff_reader.h"
+#include "formats/tiff/tiff_writer.h"
 #include "support/recording_host.h"
 #include "test_tiff_support.h"
 

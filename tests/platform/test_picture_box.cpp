@@ -1,4 +1,4 @@
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "platform/dialogs.h"
 #include "support/scripted_dialogs.h"
 #include "platform/picture_box.h"

@@ -1,7 +1,7 @@
 // pixolet-probe decode: the PPM it writes holds every pixel of the loaded picture in R, G, B
 // order at every depth, and without OUT it decodes and writes nothing.
 
-#include "formats/bmp.h"
+#include "formats/bmp/bmp.h"
 #include "support/corpus.h"
 
 #include <QDir>

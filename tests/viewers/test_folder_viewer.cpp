@@ -1,5 +1,5 @@
 #include "app/selection.h"
-#include "formats/jpeg.h"
+#include "formats/jpeg/jpeg.h"
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
 #include "support/recording_host.h"

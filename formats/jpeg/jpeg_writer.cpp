@@ -1,0 +1,33 @@
+#include "formats/jpeg/jpeg_writer.h"
+
+#include "formats/errors.h"
+#include "formats/file_io.h"
+#include "formats/host.h"
+#include "formats/jpeg/jpeg.h"
+
+#include <QFileInfo>
+#include <memory>
+
+void WriteJpegFile(const QString& target, const Picture& source, int quality,
+                   const ResultSink& results, Picture* imagejpeg) {
+    if (quality < 1 || quality > 100) throw PixError(RangeCheckErrorText());
+    // A picture of width or height 0 has nothing libjpeg could encode.
+    if (source.width() <= 0 || source.height() <= 0) {
+        formatHost().showMessage(
+            QStringLiteral("The picture is empty: nothing was written to %1").arg(target));
+        return;
+    }
+    auto jpeg = std::make_unique<JpegImage>();
+    jpeg->assignBitmap(source.graphic()->toBitmap());
+    jpeg->setQuality(quality);
+    jpeg->compress();
+    const QByteArray data = jpeg->data();
+    if (imagejpeg) imagejpeg->setGraphic(std::move(jpeg));
+
+    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
+        if (results) results(AlreadyExistsLine(target));
+        return;
+    }
+    WriteWholeFile(target, data, false);
+    if (results) results(CreatedLine(target));
+}
