@@ -27,7 +27,9 @@ int main(int argc, char** argv) {
     // The windows find the per-user data folder in place on a fresh account too; should it fail,
     // the main window warns when it cannot make its work folder there.
     EnsureApplicationDataFolder();
-    UseSettingsFileForWindowSizes();
+    // What the windows share for the whole run.
+    Session session;
+    UseSettingsFileForWindowSizes(session);
 
     QtDialogs qtDialogs;
     setDialogs(&qtDialogs);
@@ -38,16 +40,16 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         // The fixed windows, created once in this order and reused until the end.
-        TFrmfirst frmfirst;
-        TFrmadjust frmadjust(&frmfirst);
-        TFrmcomp frmcomp(&frmadjust);
-        TFrmoptions frmoptions(&frmadjust);
+        TFrmfirst frmfirst(session);
+        TFrmadjust frmadjust(session, &frmfirst);
+        TFrmcomp frmcomp(session, &frmadjust);
+        TFrmoptions frmoptions(session, &frmadjust);
         // A child of the size-adjustment window, so it stays usable beside it while that one
         // is modal.
-        TFrmresults frmresults(&frmadjust);
-        TFrmpic frmpic(&frmfirst);
-        TFrmfolderview frmfolderview(&frmfirst);
-        TFrmRename frmrename(&frmfirst);
+        TFrmresults frmresults(session, &frmadjust);
+        TFrmpic frmpic(session, &frmfirst);
+        TFrmfolderview frmfolderview(session, &frmfirst);
+        TFrmRename frmrename(session, &frmfirst);
         // Closing the main window ends the program, whatever other window is still open.
         application.setQuitOnLastWindowClosed(false);
         QObject::connect(&frmfirst, &TFrmfirst::closed, &application, &QApplication::quit,
@@ -56,6 +58,7 @@ int main(int argc, char** argv) {
         result = QApplication::exec();
     }
     DestroyProgressForm();
+    SetWindowSizeStore({});
     setFormatHost(nullptr);
     setDialogs(nullptr);
     return result;

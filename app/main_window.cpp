@@ -1,7 +1,6 @@
 #include "main_window.h"
 
 #include "app/about_window.h"
-#include "app/globals.h"
 #include "app/help_links.h"
 #include "app/picture_index.h"
 #include "app/project_folders.h"
@@ -14,6 +13,7 @@
 #include "platform/error_report.h"
 #include "platform/file_system.h"
 #include "platform/disabled_widgets.h"
+#include "platform/folder_images.h"
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
 #include "ui_main_window.h"
@@ -34,8 +34,6 @@
 #include <QUrl>
 #include <algorithm>
 
-TFrmfirst* Frmfirst = nullptr;
-
 namespace {
 
 const QString kSection = QStringLiteral("Frmfirst");
@@ -51,12 +49,6 @@ const char* const kNoAuthority =
 const QString kNoteStoredImagesFolder = QStringLiteral(
     "NOTE: This folder is used for storing your created images. It is recommended that you "
     "select the images from a different folder to avoid potential contention problems.");
-
-const QString kSingleImageTitle = QStringLiteral(
-    "Slide the scroll bar below or choose an exact pixel size, then click the save button. You "
-    "can also click on the image to view in the image viewer, instantly calculate new images "
-    "sizes, and reset the image to the original size. Sliding the scrollbar will show you a "
-    "continuous view of your adjusted image.");
 
 const QString kNoSelection = QStringLiteral(
     "Please select an image or folder of images by clicking one of the top buttons. You must "
@@ -94,27 +86,31 @@ const QString kRenameNeedsFolder = QStringLiteral(
     "This option allows you to rename an entire folder of files automatically. Please choose the "
     "entire folder option at the top to use this feature, as you have only selected 1 image.");
 
-// The size-adjustment window that every pick loads into; it is created at start, right after
-// the main window.
-TFrmadjust& adjustWindow() {
-    if (!Frmadjust) throw PixError(QStringLiteral("The size-adjustment window is not open"));
-    return *Frmadjust;
-}
-
-QLabel* adjustLabel(const char* name) {
-    QLabel* label = adjustWindow().findChild<QLabel*>(QString::fromLatin1(name));
-    if (!label) throw PixError(QStringLiteral("The size-adjustment window has no %1").arg(name));
-    return label;
-}
-
 }  // namespace
 
-void UseSettingsFileForWindowSizes() {
-    SetWindowSizeStore({ReadSavedWidth, ReadSavedHeight, SaveWindowSize});
+void UseSettingsFileForWindowSizes(const Session& session) {
+    SetWindowSizeStore({
+        [&session](const QString& section) { return ReadSavedWidth(session.SettingsFile, section); },
+        [&session](const QString& section) { return ReadSavedHeight(session.SettingsFile, section); },
+        [&session](const QString& section, int w, int h) {
+            SaveWindowSize(session.SettingsFile, section, w, h);
+        },
+    });
 }
 
-TFrmfirst::TFrmfirst(QWidget* parent)
-    : QMainWindow(parent), ui(std::make_unique<Ui::TFrmfirst>()), placement_(this, kSection) {
+TFrmadjust& TFrmfirst::adjustWindow() const {
+    // Created at start, right after the main window: every pick loads into it.
+    if (!session_.windows.Frmadjust)
+        throw PixError(QStringLiteral("The size-adjustment window is not open"));
+    return *session_.windows.Frmadjust;
+}
+
+TFrmfirst::TFrmfirst(Session& session, QWidget* parent)
+    : QMainWindow(parent),
+      ui(std::make_unique<Ui::TFrmfirst>()),
+      session_(session),
+      slot_(session.windows.Frmfirst, this),
+      placement_(this, kSection) {
     ui->setupUi(this);
     // The form names the face; its pixel size is the program's (a form can only say points).
     setFont(ArialFont());
@@ -124,13 +120,10 @@ TFrmfirst::TFrmfirst(QWidget* parent)
     // A file or folder dropped anywhere on the window is picked as the buttons would pick it.
     setAcceptDrops(true);
     Cmdnext->setFocus();
-    Frmfirst = this;
     RunGuarded([this] { FormCreate(); });
 }
 
-TFrmfirst::~TFrmfirst() {
-    if (Frmfirst == this) Frmfirst = nullptr;
-}
+TFrmfirst::~TFrmfirst() = default;
 
 void TFrmfirst::takeControls() {
     Panel1 = ui->Panel1;
@@ -181,13 +174,13 @@ void TFrmfirst::FormCreate() {
     selection.OneImageSelected = false;
     selection.FolderSelected = false;
 
-    WorkFolder = WorkFolderIn(ApplicationDataFolder());
-    if (!FolderExists(WorkFolder) && !CreateFolder(WorkFolder))
+    session_.WorkFolder = WorkFolderIn(ApplicationDataFolder());
+    if (!FolderExists(session_.WorkFolder) && !CreateFolder(session_.WorkFolder))
         dialogs().warning(QString::fromLatin1(kNoAuthority));
-    SettingsFile = SettingsFileIn(WorkFolder);
+    session_.SettingsFile = SettingsFileIn(session_.WorkFolder);
 
     LoadLastDir();
-    const IniFile ini(SettingsFile);
+    const IniFile ini(session_.SettingsFile);
     Chkopenviewer->setChecked(
         ini.readBool(QStringLiteral("Viewer"), QStringLiteral("Open"), false));
 
@@ -215,23 +208,24 @@ void TFrmfirst::LoadLastDir() {
     };
     OpenDialog1.filterIndex = 1;
     OpenDialog1.startFolder =
-        IniFile(SettingsFile).readString(QStringLiteral("History"), QStringLiteral("Last Dir"), {});
+        IniFile(session_.SettingsFile)
+            .readString(QStringLiteral("History"), QStringLiteral("Last Dir"), {});
 }
 
 void TFrmfirst::SaveLastDir(const QString& pickedFile) {
-    IniFile(SettingsFile)
+    IniFile(session_.SettingsFile)
         .writeString(QStringLiteral("History"), QStringLiteral("Last Dir"),
                      ExtractFilePath(pickedFile));
 }
 
 void TFrmfirst::ScanFolderImages(const QString& searchPattern) {
-    FolderImages = ScanFolder(searchPattern);
-    adjustLabel("Lblsize")->setText(FolderImages.summaryLine());
+    session_.FolderImages = ScanFolder(searchPattern);
+    adjustWindow().ShowFolderSummary(session_.FolderImages.summaryLine());
 }
 
 void TFrmfirst::SizeSampleImage() {
     Image1->picture().clear();
-    const Picture& master = adjustWindow().ImageSave;
+    const Picture& master = adjustWindow().ImageSave();
     Image1->resize(SampleBoxSize(master.width(), master.height()));
 }
 
@@ -248,23 +242,18 @@ void TFrmfirst::UseImage(const QString& path) {
     // message): the previous selection stays in force.
     if (adjust.LoadIntoAdjustWindow(path, true, true) == LoadOutcome::Rejected) return;
     SizeSampleImage();
-    Image1->picture().assign(adjust.ImageSave);
+    Image1->picture().assign(adjust.ImageSave());
 
     selection.SelectedImage = path;
     selection.OneImageSelected = true;
     selection.FolderSelected = false;
-    adjustLabel("Lbltitle")->setText(kSingleImageTitle);
     selection.SelectedImageBytes = FileSizeOf(path).value_or(0);
-
-    adjustLabel("Lblsize")->setText(QString::number(selection.SelectedImageBytes));
-    adjustLabel("Lbldetails")->setText(QStringLiteral("Original Image Size:"));
-    adjustLabel("Lblname")->setText(QStringLiteral("Original Image Name:"));
-    adjustLabel("LblImageName")->setText(ExtractFileName(path));
+    adjust.ShowImageSelection(path, selection.SelectedImageBytes);
 
     LblChosen->setText(QStringLiteral("Image Chosen -> ") + ExtractFileName(path));
     LblSizeAndWidth->setText(QStringLiteral("Image is %1 x %2, %3 bytes")
-                                 .arg(adjust.ImageHidden.width())
-                                 .arg(adjust.ImageHidden.height())
+                                 .arg(adjust.ImageHidden().width())
+                                 .arg(adjust.ImageHidden().height())
                                  .arg(selection.SelectedImageBytes));
     Lblinfo->setText(QStringLiteral("Now select an option below, then click \"Next Page\""));
     SaveLastDir(path);
@@ -285,13 +274,13 @@ void TFrmfirst::CmdfolderClick() {
 void TFrmfirst::UseFolderSample(const QString& path) {
     const QString folder = ExtractFilePath(path);
 
-    if (folder == StoredImagesFolder) dialogs().plain(kNoteStoredImagesFolder);
-    if (FrmRename) FrmRename->LblFolder->setText(folder);
+    if (folder == session_.StoredImagesFolder) dialogs().plain(kNoteStoredImagesFolder);
+    if (TFrmRename* rename = session_.windows.FrmRename) rename->ShowFolder(folder);
 
     TFrmadjust& adjust = adjustWindow();
     if (adjust.LoadIntoAdjustWindow(path, true, true) == LoadOutcome::Rejected) return;
     SizeSampleImage();
-    Image1->picture().assign(adjust.ImageSave);
+    Image1->picture().assign(adjust.ImageSave());
 
     selection.SelectedFolder = folder;
     selection.OneImageSelected = false;
@@ -302,21 +291,8 @@ void TFrmfirst::UseFolderSample(const QString& path) {
         "Now select an option below, then click \"Next Page\". You can make thumbnail images, "
         "convert image types, use the image viewer, or adjust image sizes larger or smaller, "
         "then save."));
-    adjustLabel("Lbltitle")
-        ->setText(
-            QStringLiteral("You are working with all images in the folder ") + folder +
-            QStringLiteral(". One image ") +
-            QStringLiteral("is displayed below as a sample so you can view the size adjustment. "
-                           "When you click the ") +
-            QStringLiteral("save button, other options will appear for naming and saving all "
-                           "images in this folder. ") +
-            QStringLiteral("Slide the scroll bar below to adjust the image sizes, then ") +
-            QStringLiteral("click the save button to create your new images."));
-
+    adjust.ShowFolderSelection(folder);
     ScanFolderImages(folder + QStringLiteral("*.*"));
-    adjustLabel("Lbldetails")->setText(QStringLiteral("Images In Folder:"));
-    adjustLabel("Lblname")->setText(QStringLiteral("Folder Name Chosen:"));
-    adjustLabel("LblImageName")->setText(folder);
     SaveLastDir(path);
 
     if (Chkopenviewer->isChecked()) {
@@ -376,13 +352,13 @@ bool TFrmfirst::StartProject() {
         dialogs().inputBox(QStringLiteral("Enter a project name or title"),
                            QStringLiteral("Enter a title to help you identify this project:"),
                            QStringLiteral("Enter Any Title Here"));
-    ProjectTitle = answer;
+    session_.ProjectTitle = answer;
     if (!ProjectTitleEntered(answer)) {
         dialogs().plain(kNoName);
         return false;
     }
     // The untrimmed answer names the folder: leading spaces stay.
-    ProjectTitle += QDir::separator();
+    session_.ProjectTitle += QDir::separator();
     // A separator or a bare "." / ".." would reach outside the stored images folder.
     if (!ProjectTitleStaysInside(answer)) {
         dialogs().error(kFolderNotCreated);
@@ -391,8 +367,8 @@ bool TFrmfirst::StartProject() {
     const auto told = [](const QString& existing) {
         dialogs().information(kTitleUsedBefore + existing);
     };
-    if (!MakeProjectFolder(StoredImagesFolder, ProjectTitle, told) ||
-        !MakeProjectFolder(WebpagesFolder, ProjectTitle, told)) {
+    if (!MakeProjectFolder(session_.StoredImagesFolder, session_.ProjectTitle, told) ||
+        !MakeProjectFolder(session_.WebpagesFolder, session_.ProjectTitle, told)) {
         dialogs().error(kFolderNotCreated);
         return false;
     }
@@ -400,25 +376,21 @@ bool TFrmfirst::StartProject() {
 }
 
 void TFrmfirst::CmdnextClick() {
-    StoredImagesFolder = StoredImagesRoot(WorkFolder);
-    WebpagesFolder = WebpagesRoot(WorkFolder);
+    session_.StoredImagesFolder = StoredImagesRoot(session_.WorkFolder);
+    session_.WebpagesFolder = WebpagesRoot(session_.WorkFolder);
 
     if (selection.FolderSelected && !RadRename->isChecked() && !RadWebpage->isChecked() &&
         !Radviewer->isChecked() && !StartProject())
         return;
 
-    ThumbWebpageWanted = RadThumbWebpage->isChecked();
-    if (ThumbWebpageWanted) Radthumb->setChecked(true);
-    ExitRequested = false;
-    // The main window also stands alone (its own tests); the notes are only there to empty
-    // when the size-adjustment window exists.
-    if (Frmadjust)
-        for (const char* note : {"Lblnote1", "Lblnote2", "Lblnote3", "Lblnote4"})
-            adjustLabel(note)->clear();
-
-    if (Frmadjust) {
-        Frmadjust->FolderSelected = selection.FolderSelected;
-        Frmadjust->SelectedFolder = selection.SelectedFolder;
+    session_.ThumbWebpageWanted = RadThumbWebpage->isChecked();
+    if (session_.ThumbWebpageWanted) Radthumb->setChecked(true);
+    session_.ExitRequested = false;
+    // The main window also stands alone (its own tests); the size-adjustment window is told
+    // only when it exists.
+    if (TFrmadjust* adjust = session_.windows.Frmadjust) {
+        adjust->ClearNotes();
+        adjust->UseSelection(selection.FolderSelected, selection.SelectedFolder);
     }
 
     if (!selection.OneImageSelected && !selection.FolderSelected) {
@@ -428,44 +400,46 @@ void TFrmfirst::CmdnextClick() {
         WriteIndexPageAndShow(PictureIndexBaseFolder(selection));
         dialogs().plain(kPictureIndexShown);
     } else if (Radthumb->isChecked() || RadChange->isChecked()) {
-        if (ThumbWebpageWanted && !selection.FolderSelected) {
+        if (session_.ThumbWebpageWanted && !selection.FolderSelected) {
             dialogs().plain(kThumbWebpageNeedsFolder);
             RadThumbWebpage->setChecked(true);
         } else {
             TFrmadjust& adjust = adjustWindow();
-            adjust.ImageHidden.assign(adjust.ImageSave);
+            adjust.RestoreWorkingPicture();
             adjust.showModal();
         }
     } else if (Radviewer->isChecked()) {
         if (selection.FolderSelected) {
             const QString folder = selection.SelectedFolder;
-            OpenFolderViewer(folder, [this, folder] { ScanFolderImages(folder + QStringLiteral("*.*")); });
-        } else {
-            OpenPictureViewer(adjustWindow().PreviewPicture());
+            if (TFrmfolderview* viewer = session_.windows.Frmfolderview)
+                viewer->OpenFolderViewer(
+                    folder, [this, folder] { ScanFolderImages(folder + QStringLiteral("*.*")); });
+        } else if (TFrmpic* viewer = session_.windows.Frmpic) {
+            viewer->OpenPictureViewer(adjustWindow().PreviewPicture());
         }
     } else if (RadRename->isChecked()) {
         if (!selection.FolderSelected)
             dialogs().plain(kRenameNeedsFolder);
-        else if (FrmRename)
-            FrmRename->showModal();
+        else if (TFrmRename* rename = session_.windows.FrmRename)
+            rename->showModal();
     } else {
         // Conversion at full size: the save action runs with the size-adjustment window
         // hidden, so this window stays live meanwhile and must not start anything else.
         TFrmadjust& adjust = adjustWindow();
         {
             DisabledWidgets off{ui->centralwidget};
-            adjust.findChild<QScrollBar*>(QStringLiteral("ScrollBar1"))->setValue(100);
+            adjust.ResetToFullSize();
             adjust.CmdsaveClick();
         }
         LblSizeAndWidth->clear();
-        Lblinfo->setText(adjustLabel("Lblnote1")->text());
+        Lblinfo->setText(adjust.Note1());
     }
 
-    if (ExitRequested) close();
+    if (session_.ExitRequested) close();
 }
 
 void TFrmfirst::FormCloseQuery() {
-    const IniFile ini(SettingsFile);
+    const IniFile ini(session_.SettingsFile);
     ini.writeBool(QStringLiteral("Viewer"), QStringLiteral("Open"), Chkopenviewer->isChecked());
     const QString screen = QStringLiteral("Screen");
     ini.writeBool(screen, QStringLiteral("Thumb"), Radthumb->isChecked());
@@ -492,17 +466,9 @@ void TFrmfirst::Button1Click() { ShowAboutWindow(this); }
 void TFrmfirst::BitBtn1Click() { close(); }
 
 void TFrmfirst::closeEvent(QCloseEvent* event) {
-    if (LongOperation::running()) {
-        // A run in progress ends first; then the window closes as asked.
+    // A run in progress ends first; then the window closes as asked.
+    if (closeLater_.deferred([this] { close(); })) {
         event->ignore();
-        if (!closePending_) {
-            closePending_ = true;
-            LongOperation::whenFinished([window = QPointer<TFrmfirst>(this)] {
-                if (!window) return;
-                window->closePending_ = false;
-                window->close();
-            });
-        }
         return;
     }
     // A settings file that cannot be written is reported, and the program still ends: the user

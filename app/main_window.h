@@ -4,6 +4,7 @@
 
 #include "app/selection.h"
 #include "platform/dialogs.h"
+#include "platform/session.h"
 #include "platform/window_kit.h"
 
 #include <QMainWindow>
@@ -24,7 +25,7 @@ class TFrmfirst;
 class TFrmfirst : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TFrmfirst(QWidget* parent = nullptr);
+    explicit TFrmfirst(Session& session, QWidget* parent = nullptr);
     ~TFrmfirst() override;
 
     // The controls of the form, named as the tests and the other windows find them.
@@ -79,18 +80,18 @@ public:
     void LoadLastDir();
     // Remembers the folder of a picked file, with its trailing separator.
     void SaveLastDir(const QString& pickedFile);
-    // Lists and counts the folder's images into FolderImages (pattern: folder + "*.*") and shows
-    // the summary in the size-adjustment window.
+    // Lists and counts the folder's images into the session's FolderImages (pattern: folder +
+    // "*.*") and shows the summary in the size-adjustment window.
     void ScanFolderImages(const QString& searchPattern);
     // Gives the sample box the proportions of the size-adjustment window's master picture.
     void SizeSampleImage();
 
     // The service buttons.
-    void CmdSupportClick();  // Support / Help
-    void BitBtn4Click();     // Downloads
-    void BitBtn3Click();     // Help
-    void Button1Click();     // About
-    void BitBtn1Click();     // Exit
+    void CmdSupportClick();  // "Support / Help"
+    void BitBtn4Click();     // "Downloads"
+    void BitBtn3Click();     // "Help"
+    void Button1Click();     // "About"
+    void BitBtn1Click();     // "Exit"
 
 signals:
     // The window has closed; the program ends.
@@ -109,16 +110,15 @@ private:
     void FormCloseQuery();
     // The project title and both project folders; false when Continue ends there.
     bool StartProject();
+    TFrmadjust& adjustWindow() const;
 
     std::unique_ptr<Ui::TFrmfirst> ui;
+    Session& session_;
+    WindowSlot<TFrmfirst> slot_;
     WindowPlacement placement_;
-    bool closePending_ = false;
+    CloseAfterOperation closeLater_{this};
 };
 
-// The one main window while it exists.
-extern TFrmfirst* Frmfirst;
-
-
-// Every window keeps its size in the settings file (SettingsFile's "W" and "H"): installed at
-// start-up, and by tests that open windows.
-void UseSettingsFileForWindowSizes();
+// Every window keeps its size in the session's settings file ("W" and "H" of its section):
+// installed at start-up, and by tests that open windows.
+void UseSettingsFileForWindowSizes(const Session& session);

@@ -16,6 +16,14 @@ QString withoutTrailingSeparator(const QString& folder) {
 
 }  // namespace
 
+QString WorkFolderIn(const QString& applicationDataFolder) {
+    return applicationDataFolder + QDir::separator() + QStringLiteral("PixoletOut");
+}
+
+QString SettingsFileIn(const QString& workFolder) {
+    return workFolder + QDir::separator() + QStringLiteral("pxset25.ini");
+}
+
 QString StoredImagesRoot(const QString& workFolder) {
     const QChar sep = QDir::separator();
     return workFolder + sep + QStringLiteral("Stored Images") + sep;

@@ -5,6 +5,12 @@
 #include <QString>
 #include <functional>
 
+// The program's work folder in the per-user application-data folder: that folder + separator +
+// "PixoletOut", without a trailing separator. Holds the settings file and the output folders.
+QString WorkFolderIn(const QString& applicationDataFolder);
+// The settings file: work folder + separator + "pxset25.ini".
+QString SettingsFileIn(const QString& workFolder);
+
 // WorkFolder + "/Stored Images/" and WorkFolder + "/Stored Images/Your Webpages/" (native
 // separators).
 QString StoredImagesRoot(const QString& workFolder);

@@ -1,6 +1,5 @@
 #include "settings_file.h"
 
-#include "app/globals.h"
 #include "formats/errors.h"
 
 #include <QFile>
@@ -234,16 +233,16 @@ void IniFile::writeBool(const QString& section, const QString& key, bool value) 
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-int ReadSavedWidth(const QString& section) {
-    return IniFile(SettingsFile).readInteger(section, QStringLiteral("W"), 0);
+int ReadSavedWidth(const QString& settingsFile, const QString& section) {
+    return IniFile(settingsFile).readInteger(section, QStringLiteral("W"), 0);
 }
 
-int ReadSavedHeight(const QString& section) {
-    return IniFile(SettingsFile).readInteger(section, QStringLiteral("H"), 0);
+int ReadSavedHeight(const QString& settingsFile, const QString& section) {
+    return IniFile(settingsFile).readInteger(section, QStringLiteral("H"), 0);
 }
 
-void SaveWindowSize(const QString& section, int width, int height) {
-    const IniFile ini(SettingsFile);
+void SaveWindowSize(const QString& settingsFile, const QString& section, int width, int height) {
+    const IniFile ini(settingsFile);
     ini.writeInteger(section, QStringLiteral("W"), width);
     ini.writeInteger(section, QStringLiteral("H"), height);
 }

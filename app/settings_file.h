@@ -31,7 +31,7 @@ private:
 };
 
 // The size of a remembered window: keys "W" and "H" of the section named after the window in
-// SettingsFile; 0 when absent.
-int ReadSavedWidth(const QString& section);
-int ReadSavedHeight(const QString& section);
-void SaveWindowSize(const QString& section, int width, int height);
+// the settings file; 0 when absent.
+int ReadSavedWidth(const QString& settingsFile, const QString& section);
+int ReadSavedHeight(const QString& settingsFile, const QString& section);
+void SaveWindowSize(const QString& settingsFile, const QString& section, int width, int height);

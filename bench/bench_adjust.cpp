@@ -8,6 +8,7 @@
 #include "formats/picture.h"
 #include "platform/dialogs.h"
 #include "platform/picture_box.h"
+#include "platform/session.h"
 #include "viewers/picture_viewer.h"
 
 #include <QApplication>
@@ -22,6 +23,12 @@
 #include <algorithm>
 
 namespace {
+
+// What the benchmark's windows share, for the whole run.
+Session& benchSession() {
+    static Session session;
+    return session;
+}
 
 constexpr int kWidth = 4000, kHeight = 3000;
 
@@ -40,7 +47,7 @@ QString photoPath() {
 // The window as the user has it: shown, with the photo picked.
 TFrmadjust& adjustWindow() {
     static TFrmadjust* window = [] {
-        auto* w = new TFrmadjust();
+        auto* w = new TFrmadjust(benchSession());
         w->show();
         w->LoadIntoAdjustWindow(photoPath(), true, true);
         QApplication::processEvents();
@@ -75,7 +82,7 @@ void BM_WholePreviewPerStep(benchmark::State& state) {
     PictureBox box;
     box.resize(532, 356);
     for (auto _ : state) {
-        box.picture().assign(StretchPicture(w.ImageSave, pw, ph));
+        box.picture().assign(StretchPicture(w.ImageSave(), pw, ph));
         benchmark::DoNotOptimize(box.grab());
     }
 }
@@ -99,7 +106,7 @@ BENCHMARK(BM_PreviewPicture)->Arg(100)->Arg(400)->Unit(benchmark::kMillisecond)-
 // One zoom step of the viewer at 100 % of the photo, shown at the screen's size.
 void BM_ViewerZoomStep(benchmark::State& state) {
     TFrmadjust& w = adjustWindow();
-    static TFrmpic* viewer = new TFrmpic();
+    static TFrmpic* viewer = new TFrmpic(benchSession());
     w.findChild<QScrollBar*>("ScrollBar1")->setValue(100);
     viewer->SetReferencePicture(w.PreviewPicture());
     viewer->show();

@@ -84,7 +84,7 @@ void BM_Engine(benchmark::State& state) {
         job.sizing.percent = kPercent;
         Picture working;
         int lines = 0;
-        RunBatch(job, QStringLiteral("*.*"), working, [&](const QString&) { ++lines; });
+        RunBatch(job, QStringLiteral("*.*"), working, [&](WriteOutcome, const QString&) { ++lines; });
         return lines == int(photoNames().size());
     });
 }

@@ -1,11 +1,12 @@
 // A page of the folder viewer: twenty 12-megapixel JPEG photos loaded into their slots and
 // painted as 65 x 46 thumbnails, with the resident memory the page adds; and paging between two
 // such pages, whose memory must not grow.
-#include "app/selection.h"
+#include "platform/folder_images.h"
 #include "formats/bitmap.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "platform/dialogs.h"
+#include "platform/session.h"
 #include "viewers/folder_viewer.h"
 #include "viewers/picture_viewer.h"
 
@@ -22,6 +23,12 @@
 #include <algorithm>
 
 namespace {
+
+// What the benchmark's windows share, for the whole run.
+Session& benchSession() {
+    static Session session;
+    return session;
+}
 
 constexpr int kWidth = 4000, kHeight = 3000;
 
@@ -52,9 +59,9 @@ QString photoFolder() {
 
 // The viewer as the user has it: shown, the folder listed.
 TFrmfolderview& viewer() {
-    static TFrmpic* single = new TFrmpic();
+    static TFrmpic* single = new TFrmpic(benchSession());
     static TFrmfolderview* window = [] {
-        auto* w = new TFrmfolderview();
+        auto* w = new TFrmfolderview(benchSession());
         w->show();
         QApplication::processEvents();
         return w;
@@ -63,7 +70,7 @@ TFrmfolderview& viewer() {
     return *window;
 }
 
-void rescan() { FolderImages = ScanFolder(photoFolder() + "*.*"); }
+void rescan() { benchSession().FolderImages = ScanFolder(photoFolder() + "*.*"); }
 
 // Page 1 filled and every thumbnail painted.
 void BM_PageOfTwentyPhotos(benchmark::State& state) {

@@ -37,7 +37,7 @@ void BM_MetafileStretchDibitsNaturalSize(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath("mega.emf");
     const ScreenMetrics screen = megapixelScreen();
-    WriteMetafile(path, picture(1000, 1000), screen, [](const QString&) {});
+    WriteMetafile(path, picture(1000, 1000), screen);
     MetafileGraphic graphic(screen);
     graphic.loadFromFile(path);
     for (auto _ : state) {
@@ -54,7 +54,7 @@ void BM_MetafileStretchDrawInto24Bit(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath("mega.emf");
     const ScreenMetrics screen = megapixelScreen();
-    WriteMetafile(path, picture(1000, 1000), screen, [](const QString&) {});
+    WriteMetafile(path, picture(1000, 1000), screen);
     MetafileGraphic graphic(screen);
     graphic.loadFromFile(path);
     Bitmap target;

@@ -4,26 +4,22 @@
 
 #include "ui_adjust_window.h"
 
-#include "app/globals.h"
 #include "convert/choice_window.h"
 #include "convert/options_window.h"
 #include "convert/quality_window.h"
 #include "convert/results_window.h"
 #include "convert/web_pages.h"
-#include "formats/bmp/bmp.h"
 #include "formats/errors.h"
 #include "formats/host.h"
-#include "formats/jpeg/jpeg_writer.h"
-#include "formats/metafile/metafile.h"
 #include "formats/text_utils.h"
-#include "formats/tiff/tiff_writer.h"
 #include "platform/controls.h"
-#include "platform/disabled_widgets.h"
 #include "platform/file_system.h"
 #include "platform/long_operation.h"
 
 #include <QDir>
 #include <QLabel>
+#include <iterator>
+#include <optional>
 
 namespace {
 
@@ -34,44 +30,37 @@ Window& existing(Window* window, const char* what) {
     if (!window) throw PixError(QStringLiteral("The %1 window is not open").arg(QLatin1String(what)));
     return *window;
 }
-TFrmoptions& optionsWindow() { return existing(Frmoptions, "output-type"); }
-TFrmcomp& qualityWindow() { return existing(Frmcomp, "quality"); }
-TFrmresults& resultsWindow() { return existing(Frmresults, "results"); }
-
-ResultSink resultsSink() { return Frmresults ? Frmresults->Sink() : ResultSink(); }
-
-// Nothing can be made of a picture without pixels; say so rather than write a broken file.
-bool HasPixels(const Picture& picture, const QString& target) {
-    if (picture.width() > 0 && picture.height() > 0) return true;
-    dialogs().plain(QStringLiteral("The picture is empty: nothing was written to %1").arg(target));
-    return false;
-}
 
 }  // namespace
 
+TFrmoptions& TFrmadjust::optionsWindow() const {
+    return existing(session_.windows.Frmoptions, "output-type");
+}
+TFrmcomp& TFrmadjust::qualityWindow() const { return existing(session_.windows.Frmcomp, "quality"); }
+TFrmresults& TFrmadjust::resultsWindow() const {
+    return existing(session_.windows.Frmresults, "results");
+}
+
+void TFrmadjust::addResult(WriteOutcome outcome, const QString& path) {
+    if (TFrmresults* results = session_.windows.Frmresults) results->AddResult(outcome, path);
+}
+
 void TFrmadjust::PrepareSaveDialog(OutputType type) {
-    const auto set = [this](const QString& extension, const QString& description) {
-        SaveDialog1.defaultExtension = extension;
-        SaveDialog1.initialName = QStringLiteral("*.") + extension;
-        SaveDialog1.filters = {{description + QStringLiteral(" (*.") + extension + QLatin1Char(')'),
-                                QStringLiteral("*.") + extension}};
-    };
-    switch (type) {
-        case OutputType::Jpeg:
-            set(QStringLiteral("JPG"), QStringLiteral("Jpeg"));
-            qualityWindow().showModal();
-            break;
-        case OutputType::Bitmap: set(QStringLiteral("BMP"), QStringLiteral("Bitmap")); break;
-        case OutputType::Tif: set(QStringLiteral("TIF"), QStringLiteral("Tif")); break;
-        case OutputType::Metafile: set(QStringLiteral("EMF"), QStringLiteral("Metafile")); break;
-        case OutputType::Cancel: break;
-    }
+    if (type == OutputType::Cancel) return;
+    const OutputFormat& format = OutputFormatOf(type);
+    const QString extension = format.dialogExtension();
+    saveDialog1_.defaultExtension = extension;
+    saveDialog1_.initialName = QStringLiteral("*.") + extension;
+    saveDialog1_.filters = {{format.description + QStringLiteral(" (*.") + extension +
+                                 QLatin1Char(')'),
+                             QStringLiteral("*.") + extension}};
+    if (format.asksQuality) qualityWindow().showModal();
 }
 
 void TFrmadjust::CmdsaveClick() {
     // A click that got through while a run lets events run starts nothing.
     if (LongOperation::running()) return;
-    if (FolderSelected)
+    if (folderSelected_)
         saveFolder();
     else
         saveOneImage();
@@ -85,51 +74,26 @@ void TFrmadjust::saveOneImage() {
         dialogs().information(kCancelText);
         return;
     }
-    const FileDialogResult chosen = dialogs().saveFile(SaveDialog1);
+    const FileDialogResult chosen = dialogs().saveFile(saveDialog1_);
     if (!chosen.accepted()) return;
+    const OutputFormat& format = OutputFormatOf(type);
+    // A slider percentage wins over an exact size left over from exact mode once percent mode
+    // is back on: the BMP save redraws the preview first.
+    if (format.redrawsBeforeSave) ScrollBar1Change();
     const QString target = chosen.path;
-
-    bool leftAlone = false;
-    const ResultSink results = resultsSink();
-    const ResultSink report = [&](const QString& line) {
-        leftAlone = line.startsWith(AlreadyExistsLine(QString()));
-        if (results) results(line);
-    };
-    switch (type) {
-        case OutputType::Jpeg: {
-            const Picture& preview = PreviewPicture();
-            if (!HasPixels(preview, target)) return;
-            WriteJpegFile(target, preview, qualityWindow().Quality(), report, &Imagejpeg);
-            break;
-        }
-        case OutputType::Bitmap: {
-            // The preview is redrawn first: an exact size left over from exact mode gives way to
-            // the slider's percentage once percent mode is back on.
-            ScrollBar1Change();
-            const Picture& preview = PreviewPicture();
-            if (!HasPixels(preview, target)) return;
-            SaveBitmapAsBmp(preview.graphic()->toBitmap(), target);
-            break;
-        }
-        case OutputType::Tif: {
-            const Picture& preview = PreviewPicture();
-            const QString tiffPath = ChangeFileExtension(target, QStringLiteral(".TIF"));
-            if (!HasPixels(preview, tiffPath)) return;
-            SaveBitmapAsTiff(preview.graphic()->toBitmap(), tiffPath);
-            break;
-        }
-        case OutputType::Metafile: {
-            const Picture& preview = PreviewPicture();
-            if (!HasPixels(preview, target)) return;
-            WriteMetafile(target, preview.graphic()->toBitmap(), MetafileScreenMetrics(), report);
-            break;
-        }
-        case OutputType::Cancel: return;
-    }
-    if (leftAlone) {
+    const QString written =
+        format.keepsExtension ? ChangeFileExtension(target, format.extension) : target;
+    OutputSettings settings;
+    settings.quality = format.asksQuality ? qualityWindow().Quality() : 75;
+    settings.mayReplace = format.replacesOnSave;
+    settings.imagejpeg = &imagejpeg_;
+    const WriteOutcome outcome = WriteOutputFile(type, written, PreviewPicture(), settings);
+    if (outcome == WriteOutcome::Refused) return;
+    if (format.reportsOnSave) addResult(outcome, written);
+    if (outcome == WriteOutcome::AlreadyExisted) {
         // The file there was kept: saying "saved" would claim a save that did not happen.
         dialogs().information(
-            QStringLiteral("%1 already exists and was not replaced. Nothing was saved.").arg(target));
+            QStringLiteral("%1 already exists and was not replaced. Nothing was saved.").arg(written));
         return;
     }
     ui->Lblnote1->setText(QStringLiteral("New image has been saved at: "));
@@ -139,36 +103,31 @@ void TFrmadjust::saveOneImage() {
 void TFrmadjust::CmdcalculateClick() {
     if (LongOperation::running()) return;
     // The work folder is the program's own writable place; the program's folder may not be.
-    const QDir folder(WorkFolder);
-    const QString jpg = folder.filePath(QStringLiteral("Temp.jpg"));
-    const QString bmp = folder.filePath(QStringLiteral("Temp.bmp"));
-    const QString tif = folder.filePath(QStringLiteral("Temp.tif"));
-    const QString emf = folder.filePath(QStringLiteral("Temp.emf"));
-    for (const QString& path : {jpg, bmp, tif, emf}) RemoveFile(path);
+    const QDir folder(session_.WorkFolder);
+    for (const OutputFormat& format : OutputFormats())
+        RemoveFile(folder.filePath(format.estimateFile));
 
     const Picture& preview = PreviewPicture();
-    if (!HasPixels(preview, jpg)) return;
     const int quality = qualityWindow().Quality();
-    const ResultSink results = resultsSink();
-    WriteJpegFile(jpg, preview, quality, results, &Imagejpeg);
-    const Bitmap pixels = preview.graphic()->toBitmap();
-    SaveBitmapAsBmp(pixels, bmp);
-    SaveBitmapAsTiff(pixels, tif);
-    WriteMetafile(emf, pixels, MetafileScreenMetrics(), results);
-
-    const auto size = [](const QString& path) {
+    QStringList lines;
+    for (const OutputFormat& format : OutputFormats()) {
+        const QString path = folder.filePath(format.estimateFile);
+        OutputSettings settings;
+        settings.quality = quality;
+        settings.mayReplace = true;
+        settings.imagejpeg = &imagejpeg_;
+        const WriteOutcome outcome = WriteOutputFile(format.type, path, preview, settings);
+        if (outcome == WriteOutcome::Refused) return;
+        if (format.reportsOnSave) addResult(outcome, path);
         const std::optional<qint64> bytes = FileSizeOf(path);
         if (!bytes) throw PixError(CannotOpenFileText(path));
-        return QString::number(*bytes);
-    };
-    const QString jpgSize = size(jpg), bmpSize = size(bmp), tifSize = size(tif),
-                  emfSize = size(emf);
-    ui->Lblnote1->setText(QStringLiteral("New Jpeg Size = ") + jpgSize +
-                          QStringLiteral(" bytes. (Compression at ") + QString::number(quality) +
-                          QLatin1Char(')'));
-    ui->Lblnote2->setText(QStringLiteral("New Bitmap Size = ") + bmpSize + QStringLiteral(" bytes."));
-    ui->Lblnote3->setText(QStringLiteral("New Tif Size = ") + tifSize + QStringLiteral(" bytes."));
-    ui->Lblnote4->setText(QStringLiteral("New Meta Size = ") + emfSize + QStringLiteral(" bytes."));
+        QString line =
+            QStringLiteral("New %1 Size = %2 bytes.").arg(format.estimateName).arg(*bytes);
+        if (format.asksQuality) line += QStringLiteral(" (Compression at %1)").arg(quality);
+        lines.append(line);
+    }
+    QLabel* const notes[] = {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3, ui->Lblnote4};
+    for (int i = 0; i < lines.size() && i < int(std::size(notes)); ++i) notes[i]->setText(lines[i]);
 }
 
 void TFrmadjust::saveFolder() {
@@ -184,16 +143,15 @@ void TFrmadjust::saveFolder() {
     optionsWindow().showModal();
     BatchJob job;
     job.type = optionsWindow().SelectedOutputType();
-    if (job.type == OutputType::Jpeg) {
-        qualityWindow().showModal();
-    } else if (job.type == OutputType::Cancel) {
+    if (job.type == OutputType::Cancel) {
         dialogs().information(kCancelText);
         return;
     }
-    job.sourceFolder = SelectedFolder;
-    job.outputFolder = StoredImagesFolder;
+    if (OutputFormatOf(job.type).asksQuality) qualityWindow().showModal();
+    job.sourceFolder = selectedFolder_;
+    job.outputFolder = session_.StoredImagesFolder;
     job.sizing.percent = Percent();
-    job.sizing.exact = ExactSizeSet;
+    job.sizing.exact = exactSizeSet_;
     job.sizing.exactSize = previewSize_;
     runFolder(job, mask);
 }
@@ -209,20 +167,23 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
     ui->Lblnote4->clear();
     results.ClearLines();
     results.show();
-    ProcessedCount = 0;
+    processedCount_ = 0;
 
     {
+        // When the run ends, a run stopped by a damaged file included, the bar goes away and
+        // the controls come back.
+        struct RunEnds {
+            TFrmadjust& window;
+            TFrmresults& results;
+            ~RunEnds() {
+                results.EndProgress();
+                window.UpdateControls();
+            }
+        } runEnds{*this, results};
         // One run at a time: what could start another save, estimate or task waits, and a
         // close request is held until the run ends (the kit defers it).
         LongOperation operation;
-        DisabledWidgets off{ui->Cmdsave, ui->Cmdcalculate, ui->BitBtn6, ui->Image1,
-                            ui->BitBtn4, ui->BitBtn5, ui->Button1, ui->BitBtn1,
-                            ui->ScrollBar1, ui->RadPercent, ui->RadCalculate};
-        // The bar goes away when the run ends, a run stopped by a damaged file included.
-        struct ProgressShown {
-            TFrmresults& results;
-            ~ProgressShown() { results.EndProgress(); }
-        } progress{results};
+        UpdateControls();
         results.StartProgress(static_cast<int>(BatchFileNames(job.sourceFolder, mask).size()));
         const BeforeWrite reading = [&](const QString& sourcePath) {
             SetTextColor(count, kNavy);
@@ -232,20 +193,21 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
         };
         const AfterFile after = [&](const QString& name, const ConvertedFile& file, bool first) {
             (void)file;
-            if (ThumbWebpageWanted && job.type == OutputType::Jpeg)
-                CopyThumbnailAndPicture(job.sourceFolder, name);
+            if (session_.ThumbWebpageWanted && job.type == OutputType::Jpeg)
+                CopyThumbnailAndPicture(session_.StoredImagesFolder, session_.WebpagesFolder,
+                                        job.sourceFolder, name);
             ui->Lblnote2->setText((first ? QStringLiteral("Processing -> ")
                                          : QStringLiteral("Processing ")) + name);
-            results.SetProgress(ProcessedCount);
+            results.SetProgress(processedCount_);
             formatHost().processMessages();
         };
         // The quality is read afresh for the run, as the writer reads it each time.
-        if (job.type == OutputType::Jpeg) job.quality = qualityWindow().Quality();
-        RunBatch(job, mask, ImageHidden, results.Sink(), after, reading, &ProcessedCount);
+        if (OutputFormatOf(job.type).asksQuality) job.quality = qualityWindow().Quality();
+        RunBatch(job, mask, imageHidden_, results.Sink(), after, reading, &processedCount_);
     }
 
-    if (ThumbWebpageWanted && ProcessedCount > 0)
-        OfferThumbnailWebpage(job.type == OutputType::Jpeg);
+    if (session_.ThumbWebpageWanted && processedCount_ > 0)
+        OfferThumbnailWebpage(session_.WebpagesFolder, job.type == OutputType::Jpeg);
 
     if (results.LineCount() == 0) {
         results.AddLine(QStringLiteral("** No images of type ") + mask +

@@ -2,7 +2,6 @@
 
 #include "ui_adjust_window.h"
 
-#include "app/globals.h"
 #include "formats/host.h"
 #include "formats/sizing.h"
 #include "formats/text_utils.h"
@@ -10,13 +9,12 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/error_report.h"
+#include "platform/long_operation.h"
 #include "platform/picture_box.h"
 #include "viewers/picture_viewer.h"
 
 #include <QSignalBlocker>
 #include <optional>
-
-TFrmadjust* Frmadjust = nullptr;
 
 namespace {
 
@@ -31,22 +29,83 @@ bool isGifFile(const QString& path) {
 
 }  // namespace
 
-TFrmadjust::TFrmadjust(QWidget* parent)
-    : ModalForm(QStringLiteral("Frmadjust"), parent), ui(std::make_unique<Ui::TFrmadjust>()) {
-    ui->setupUi(this);
-    // The form names the face; its pixel size is the program's (a form can only say points).
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
+TFrmadjust::TFrmadjust(Session& session, QWidget* parent)
+    : ModalForm(QStringLiteral("Frmadjust"), parent),
+      ui(std::make_unique<Ui::TFrmadjust>()),
+      session_(session),
+      slot_(session.windows.Frmadjust, this) {
     // Enter in the width or height box means "Calculate"; nothing but the Exit button itself
     // ends the program.
-    setDefaultButton(ui->Button1);
+    setUpForm(*ui, &Ui::TFrmadjust::Button1);
     connectControls();
-    Frmadjust = this;
-    RunGuarded([this] { FormCreate(); });
+    runCreation([this] { FormCreate(); });
 }
 
-TFrmadjust::~TFrmadjust() {
-    if (Frmadjust == this) Frmadjust = nullptr;
+TFrmadjust::~TFrmadjust() = default;
+
+void TFrmadjust::ShowImageSelection(const QString& path, qint64 bytes) {
+    ui->Lbltitle->setText(QStringLiteral(
+        "Slide the scroll bar below or choose an exact pixel size, then click the save button. "
+        "You can also click on the image to view in the image viewer, instantly calculate new "
+        "images sizes, and reset the image to the original size. Sliding the scrollbar will show "
+        "you a continuous view of your adjusted image."));
+    ui->Lblsize->setText(QString::number(bytes));
+    ui->Lbldetails->setText(QStringLiteral("Original Image Size:"));
+    ui->Lblname->setText(QStringLiteral("Original Image Name:"));
+    ui->LblImageName->setText(ExtractFileName(path));
+}
+
+void TFrmadjust::ShowFolderSelection(const QString& folder) {
+    ui->Lbltitle->setText(
+        QStringLiteral("You are working with all images in the folder ") + folder +
+        QStringLiteral(". One image is displayed below as a sample so you can view the size "
+                       "adjustment. When you click the save button, other options will appear "
+                       "for naming and saving all images in this folder. Slide the scroll bar "
+                       "below to adjust the image sizes, then click the save button to create "
+                       "your new images."));
+    ui->Lbldetails->setText(QStringLiteral("Images In Folder:"));
+    ui->Lblname->setText(QStringLiteral("Folder Name Chosen:"));
+    ui->LblImageName->setText(folder);
+}
+
+void TFrmadjust::ShowFolderSummary(const QString& summary) { ui->Lblsize->setText(summary); }
+
+void TFrmadjust::UseSelection(bool folderSelected, const QString& selectedFolder) {
+    folderSelected_ = folderSelected;
+    selectedFolder_ = selectedFolder;
+}
+
+void TFrmadjust::ClearNotes() {
+    for (QLabel* note : {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3, ui->Lblnote4}) note->clear();
+}
+
+QString TFrmadjust::Note1() const { return ui->Lblnote1->text(); }
+
+void TFrmadjust::ResetToFullSize() { ui->ScrollBar1->setValue(100); }
+
+void TFrmadjust::RestoreWorkingPicture() { imageHidden_.assign(imageSave_); }
+
+void TFrmadjust::SetOriginalSize(int width, int height) {
+    originalWidth_ = width;
+    originalHeight_ = height;
+}
+
+void TFrmadjust::UpdateControls() {
+    const bool percentMode = ui->RadPercent->isChecked();
+    ui->PanelPercent->setEnabled(percentMode);
+    PaintBackground(ui->PanelPercent, percentMode ? ButtonFaceColor() : ButtonShadowColor());
+    ui->PanelCalculate->setEnabled(!percentMode);
+    PaintBackground(ui->PanelCalculate, percentMode ? ButtonShadowColor() : ButtonFaceColor());
+    // A folder run lets events through; what could start another save, estimate or task waits.
+    const bool idle = !LongOperation::running();
+    for (QWidget* control :
+         {static_cast<QWidget*>(ui->Cmdsave), static_cast<QWidget*>(ui->Cmdcalculate),
+          static_cast<QWidget*>(ui->BitBtn6), static_cast<QWidget*>(ui->Image1),
+          static_cast<QWidget*>(ui->BitBtn4), static_cast<QWidget*>(ui->BitBtn5),
+          static_cast<QWidget*>(ui->Button1), static_cast<QWidget*>(ui->BitBtn1),
+          static_cast<QWidget*>(ui->ScrollBar1), static_cast<QWidget*>(ui->RadPercent),
+          static_cast<QWidget*>(ui->RadCalculate)})
+        control->setEnabled(idle);
 }
 
 PictureBox* TFrmadjust::Image1() const { return ui->Image1; }
@@ -72,24 +131,20 @@ void TFrmadjust::FormCreate() {
     RadPercentClick();
     ui->ScrollBar1->setValue(100);
     ScrollBar1Change();
-    ProgramFolder = ProgramFileFolder();
+    programFolder_ = ProgramFileFolder();
     placement().restoreSavedSize();
 }
 
 bool TFrmadjust::showPreviewAt(QSize size) {
-    if (size.width() < 0 || size.height() < 0) {
-        dialogs().plain(NegativeSizeText());
-        return false;
-    }
-    if (!Fits24BitBitmap(size.width(), size.height())) {
-        dialogs().plain(BitmapOverLimitText(size.width(), size.height()));
+    if (const QString refusal = NewSizeRefusal(size.width(), size.height()); !refusal.isEmpty()) {
+        dialogs().plain(refusal);
         return false;
     }
     previewSize_ = size;
     // The box paints what shows of the master at this size; the whole bitmap waits until a
     // save, the estimate or the viewer asks for it.
     previewMade_ = false;
-    ui->Image1->showStretchedView(&ImageSave, size);
+    ui->Image1->showStretchedView(&imageSave_, size);
     // The last whole preview (up to 576 MB at 400 %) is out of date: let it go now.
     ui->Image1->picture().clear();
     return true;
@@ -99,8 +154,8 @@ const Picture& TFrmadjust::PreviewPicture() {
     Picture& preview = ui->Image1->picture();
     if (!previewMade_) {
         std::optional<HourglassGuard> hourglass;
-        if (DrawingWantsHourglass(ImageSave, previewSize_)) hourglass.emplace();
-        preview.assign(StretchPicture(ImageSave, previewSize_.width(), previewSize_.height()));
+        if (DrawingWantsHourglass(imageSave_, previewSize_)) hourglass.emplace();
+        preview.assign(StretchPicture(imageSave_, previewSize_.width(), previewSize_.height()));
         previewMade_ = true;
     }
     return preview;
@@ -110,7 +165,7 @@ void TFrmadjust::ScrollBar1Change() {
     const int percent = Percent();
     QSize size = previewSize_;
     if (ui->RadPercent->isChecked())
-        size = QSize(ScaledLength(OriginalWidth, percent), ScaledLength(OriginalHeight, percent));
+        size = ScaledSize(originalWidth_, originalHeight_, percent);
     if (!showPreviewAt(size)) {
         // Put the thumb back where the preview stands, so the two agree.
         const QSignalBlocker quiet(ui->ScrollBar1);
@@ -121,7 +176,7 @@ void TFrmadjust::ScrollBar1Change() {
     ui->LblNewWidth->setText(QString::number(size.width()));
     ui->LblNewHeight->setText(QString::number(size.height()));
     ui->Lblpercent->setText(QString::number(percent) + QLatin1Char('%'));
-    ExactSizeSet = false;
+    exactSizeSet_ = false;
     ui->EdW->clear();
     ui->EdH->clear();
 }
@@ -140,22 +195,12 @@ void TFrmadjust::Button1Click() {
     ui->LblNewWidth->setText(QString::number(width));
     ui->LblNewHeight->setText(QString::number(height));
     ui->Lblpercent->clear();
-    ExactSizeSet = true;
+    exactSizeSet_ = true;
 }
 
-void TFrmadjust::RadPercentClick() {
-    ui->PanelCalculate->setEnabled(false);
-    PaintBackground(ui->PanelCalculate, ButtonShadowColor());
-    ui->PanelPercent->setEnabled(true);
-    PaintBackground(ui->PanelPercent, ButtonFaceColor());
-}
+void TFrmadjust::RadPercentClick() { UpdateControls(); }
 
-void TFrmadjust::RadCalculateClick() {
-    ui->PanelPercent->setEnabled(false);
-    PaintBackground(ui->PanelPercent, ButtonShadowColor());
-    ui->PanelCalculate->setEnabled(true);
-    PaintBackground(ui->PanelCalculate, ButtonFaceColor());
-}
+void TFrmadjust::RadCalculateClick() { UpdateControls(); }
 
 void TFrmadjust::BitBtn1Click() {
     ui->EdW->clear();
@@ -173,15 +218,15 @@ LoadOutcome TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPrevi
         // Decoding a GIF is the slow part: once, then copies.
         Picture decoded;
         if (LoadPictureFile(path, decoded) == LoadOutcome::Rejected) return LoadOutcome::Rejected;
-        ImageHidden.assign(decoded);
+        imageHidden_.assign(decoded);
         if (alsoPreview) preview.assign(decoded);
-        if (alsoMaster) ImageSave = std::move(decoded);
+        if (alsoMaster) imageSave_ = std::move(decoded);
     } else {
-        if (LoadPictureFile(path, ImageHidden) == LoadOutcome::Rejected)
+        if (LoadPictureFile(path, imageHidden_) == LoadOutcome::Rejected)
             return LoadOutcome::Rejected;
         if (alsoPreview && LoadPictureFile(path, preview) == LoadOutcome::Rejected)
             return LoadOutcome::Rejected;
-        if (alsoMaster && LoadPictureFile(path, ImageSave) == LoadOutcome::Rejected)
+        if (alsoMaster && LoadPictureFile(path, imageSave_) == LoadOutcome::Rejected)
             return LoadOutcome::Rejected;
     }
     if (!alsoPreview) return LoadOutcome::Loaded;
@@ -191,13 +236,12 @@ LoadOutcome TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPrevi
     previewMade_ = true;
     previewSize_ = QSize(preview.width(), preview.height());
     ui->Image1->clearStretchedView();
-    OriginalWidth = ImageHidden.width();
-    OriginalHeight = ImageHidden.height();
-    ui->LblOldWidth->setText(QStringLiteral("Original Width: ") + QString::number(OriginalWidth));
+    SetOriginalSize(imageHidden_.width(), imageHidden_.height());
+    ui->LblOldWidth->setText(QStringLiteral("Original Width: ") + QString::number(originalWidth_));
     ui->LblOldHeight->setText(QStringLiteral("Original Height: ") +
-                              QString::number(OriginalHeight));
-    ui->LblNewWidth->setText(QString::number(OriginalWidth));
-    ui->LblNewHeight->setText(QString::number(OriginalHeight));
+                              QString::number(originalHeight_));
+    ui->LblNewWidth->setText(QString::number(originalWidth_));
+    ui->LblNewHeight->setText(QString::number(originalHeight_));
     if (Percent() != 100)
         ui->ScrollBar1->setValue(100);
     else
@@ -205,13 +249,17 @@ LoadOutcome TFrmadjust::LoadIntoAdjustWindow(const QString& path, bool alsoPrevi
     return LoadOutcome::Loaded;
 }
 
-void TFrmadjust::Image1Click() { OpenPictureViewer(PreviewPicture()); }
+void TFrmadjust::Image1Click() { openViewer(); }
 
-void TFrmadjust::BitBtn6Click() { OpenPictureViewer(PreviewPicture()); }
+void TFrmadjust::BitBtn6Click() { openViewer(); }
+
+void TFrmadjust::openViewer() {
+    if (TFrmpic* viewer = session_.windows.Frmpic) viewer->OpenPictureViewer(PreviewPicture());
+}
 
 void TFrmadjust::BitBtn4Click() { close(); }
 
 void TFrmadjust::BitBtn5Click() {
-    ExitRequested = true;
+    session_.ExitRequested = true;
     close();
 }

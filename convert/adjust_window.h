@@ -6,6 +6,7 @@
 #include "convert/batch.h"
 #include "formats/picture.h"
 #include "platform/dialogs.h"
+#include "platform/session.h"
 #include "platform/window_kit.h"
 
 #include <QSize>
@@ -19,28 +20,46 @@ class PictureBox;
 class TFrmadjust : public ModalForm {
     Q_OBJECT
 public:
-    explicit TFrmadjust(QWidget* parent = nullptr);
+    TFrmadjust(Session& session, QWidget* parent = nullptr);
     ~TFrmadjust() override;
 
     // The master: the chosen image exactly as loaded; every preview is drawn from it.
-    Picture ImageSave;
+    const Picture& ImageSave() const { return imageSave_; }
     // The working picture: the chosen image, and each file of a batch in turn.
-    Picture ImageHidden;
+    const Picture& ImageHidden() const { return imageHidden_; }
     // Sizing state, shared with the saves and the batch.
-    int OriginalWidth = 0;
-    int OriginalHeight = 0;
-    bool ExactSizeSet = false;
-    QString ProgramFolder;
+    int OriginalWidth() const { return originalWidth_; }
+    int OriginalHeight() const { return originalHeight_; }
+    bool ExactSizeSet() const { return exactSizeSet_; }
+    const QString& ProgramFolder() const { return programFolder_; }
     // The JPEG encoding the last single save or estimate made.
-    Picture Imagejpeg;
-    // What the save action works on, set by Continue: the one image shown, or every image of
-    // the folder (ending with a separator).
-    bool FolderSelected = false;
-    QString SelectedFolder;
+    const Picture& Imagejpeg() const { return imagejpeg_; }
+    // What the save action works on: the one image shown, or every image of the folder.
+    bool FolderSelected() const { return folderSelected_; }
+    const QString& SelectedFolder() const { return selectedFolder_; }
     // Image files handled by the current or last folder run.
-    int ProcessedCount = 0;
+    int ProcessedCount() const { return processedCount_; }
     // The file-save dialog's settings; each output type sets its own before the dialog opens.
-    FileDialogOptions SaveDialog1;
+    const FileDialogOptions& SaveDialog1() const { return saveDialog1_; }
+
+    // What the main window's picks and Continue tell this window.
+    // A single image: the title, its size in bytes and its name.
+    void ShowImageSelection(const QString& path, qint64 bytes);
+    // A folder (ending with a separator): the title and its name; the summary follows.
+    void ShowFolderSelection(const QString& folder);
+    // The folder scan's summary line.
+    void ShowFolderSummary(const QString& summary);
+    // What the save action works on from now on.
+    void UseSelection(bool folderSelected, const QString& selectedFolder);
+    // Empties the four notes under the preview; Note1 is the first of them.
+    void ClearNotes();
+    QString Note1() const;
+    // The slider to 100 percent (a conversion at full size).
+    void ResetToFullSize();
+    // The working picture becomes the master again, before the window is shown.
+    void RestoreWorkingPicture();
+    // The size the slider scales; every load sets it to the loaded picture's.
+    void SetOriginalSize(int width, int height);
 
     // The preview control. While the slider moves it paints only the part of the scaled master
     // that shows; PreviewPicture() gives the whole bitmap.
@@ -76,20 +95,40 @@ public:
     void PrepareSaveDialog(OutputType type);
 
 private:
+    // The one place that decides which controls are enabled: the panel of the sizing mode, and
+    // nothing that could start another operation while a run goes on.
+    void UpdateControls();
     void saveOneImage();
     void saveFolder();
     void runFolder(const BatchJob& job, const QString& mask);
     void FormCreate();
     void connectControls();
+    void openViewer();
+    // The session's other windows this one works with; a missing one is an error.
+    TFrmoptions& optionsWindow() const;
+    TFrmcomp& qualityWindow() const;
+    TFrmresults& resultsWindow() const;
+    // A result line in the results window, when there is one.
+    void addResult(WriteOutcome outcome, const QString& path);
     // Shows the master scaled to `size` in the preview, or says why it cannot and changes
     // nothing. False when refused.
     bool showPreviewAt(QSize size);
 
     std::unique_ptr<Ui::TFrmadjust> ui;
+    Session& session_;
+    WindowSlot<TFrmadjust> slot_;
+    Picture imageSave_;
+    Picture imageHidden_;
+    Picture imagejpeg_;
+    int originalWidth_ = 0;
+    int originalHeight_ = 0;
+    bool exactSizeSet_ = false;
+    QString programFolder_;
+    bool folderSelected_ = false;
+    QString selectedFolder_;
+    int processedCount_ = 0;
+    FileDialogOptions saveDialog1_;
     QSize previewSize_;
     bool previewMade_ = true;  // Image1's own picture holds the preview's pixels
     int shownPercent_ = 100;   // the slider position the preview was last drawn for
 };
-
-// The one size-adjustment window while it exists.
-extern TFrmadjust* Frmadjust;

@@ -1,50 +1,12 @@
 #include "batch.h"
 
-#include "formats/bmp/bmp.h"
-#include "formats/file_io.h"
-#include "formats/host.h"
-#include "formats/jpeg/jpeg_writer.h"
-#include "formats/metafile/metafile.h"
 #include "formats/sizing.h"
 #include "formats/text_utils.h"
-#include "formats/tiff/tiff_writer.h"
 #include "platform/file_system.h"
-
-#include <QFileInfo>
-#include <QIODevice>
-
-namespace {
-
-bool NameTaken(const QString& path) {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
-// BMP and TIFF writers replace by default; a project folder's files never are. The write
-// itself refuses to replace too, so a file appearing meanwhile is not lost either.
-void WriteNewRaster(OutputType type, const QString& path, const Bitmap& bitmap) {
-    if (type == OutputType::Bitmap)
-        WriteWholeFile(path, EncodeBmp(bitmap), false);
-    else
-        WriteWholeFile(path, [&bitmap](QIODevice& out) { WriteTiffToStream(bitmap, out); }, false);
-}
-
-}  // namespace
-
-QString OutputExtension(OutputType type) {
-    switch (type) {
-        case OutputType::Jpeg: return QStringLiteral(".JPG");
-        case OutputType::Bitmap: return QStringLiteral(".BMP");
-        case OutputType::Tif: return QStringLiteral(".TIF");
-        case OutputType::Metafile: return QStringLiteral(".EMF");
-        case OutputType::Cancel: break;
-    }
-    return {};
-}
 
 QSize BatchTargetSize(const BatchSizing& sizing, int width, int height) {
     if (sizing.exact) return sizing.exactSize;
-    return {ScaledLength(width, sizing.percent), ScaledLength(height, sizing.percent)};
+    return ScaledSize(width, height, sizing.percent);
 }
 
 QStringList BatchFileNames(const QString& folder, const QString& mask, QString* firstListed) {
@@ -74,38 +36,16 @@ ConvertedFile ConvertOneFile(const BatchJob& job, const QString& name, Picture& 
     working.assign(StretchPicture(working, size.width(), size.height()));
     if (beforeWrite) beforeWrite(source);
 
-    done.outputPath = ChangeFileExtension(job.outputFolder + name, OutputExtension(job.type));
-    if (size.width() <= 0 || size.height() <= 0) {
-        formatHost().showMessage(
-            QStringLiteral("The picture is empty: nothing was written to %1").arg(done.outputPath));
+    done.outputPath =
+        ChangeFileExtension(job.outputFolder + name, OutputFormatOf(job.type).extension);
+    // A new size without pixels is refused by the writer with a message, and skipped here.
+    OutputSettings settings;
+    settings.quality = job.quality;
+    done.outcome = WriteOutputFile(job.type, done.outputPath, working, settings);
+    if (done.outcome == WriteOutcome::Refused)
         done.skipped = true;
-        return done;
-    }
-    const auto report = [&](const QString& line) {
-        done.alreadyExisted = line == AlreadyExistsLine(done.outputPath);
-        if (results) results(line);
-    };
-    switch (job.type) {
-        case OutputType::Jpeg:
-            WriteJpegFile(done.outputPath, working, job.quality, report);
-            break;
-        case OutputType::Metafile:
-            WriteMetafile(done.outputPath, working.graphic()->toBitmap(), MetafileScreenMetrics(),
-                          report);
-            break;
-        case OutputType::Bitmap:
-        case OutputType::Tif:
-            if (NameTaken(done.outputPath)) {
-                report(AlreadyExistsLine(done.outputPath));
-            } else {
-                WriteNewRaster(job.type, done.outputPath, working.bitmap());
-                report(CreatedLine(done.outputPath));
-            }
-            break;
-        case OutputType::Cancel:
-            done.skipped = true;
-            break;
-    }
+    else if (results)
+        results(done.outcome, done.outputPath);
     return done;
 }
 

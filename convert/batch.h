@@ -3,16 +3,13 @@
 // per-file load, stretch and write with its result line. The size-adjustment window, the probe,
 // the tests and the benchmark all run this same code.
 
+#include "convert/output_types.h"
 #include "formats/picture.h"
-#include "formats/result_sink.h"
 
 #include <QSize>
 #include <QString>
 #include <QStringList>
 #include <functional>
-
-// What the output-type window offers (ICON is never written).
-enum class OutputType { Jpeg, Bitmap, Tif, Metafile, Cancel };
 
 // How every file of a run is sized: the slider percentage of each file's own size, or one
 // exact size for all.
@@ -30,22 +27,21 @@ struct BatchJob {
     BatchSizing sizing;
 };
 
-// What ConvertOneFile did with one source file: the path its one result line names and
-// whether that file was there already (and was left alone). `skipped` when nothing was written
-// and no line added: a TIFF the reader refused (it has shown why), or a new size with no
-// pixels (a message says so).
+// What ConvertOneFile did with one source file: the output it names and what the writer did
+// there. `skipped` when nothing was written and there is no result line: a TIFF the reader
+// refused (it has shown why), or a new size with no pixels (a message says so).
 struct ConvertedFile {
     QString outputPath;
-    bool alreadyExisted = false;
+    WriteOutcome outcome = WriteOutcome::Refused;
     bool skipped = false;
 };
+
+// Where a run reports each file written or left alone; the caller makes the result line.
+using ResultSink = std::function<void(WriteOutcome outcome, const QString& outputPath)>;
 
 // Called after the stretch, before the write, with the source's full path (the results
 // window's "Reading File #" line).
 using BeforeWrite = std::function<void(const QString& sourcePath)>;
-
-// The extension each output type writes, with the dot.
-QString OutputExtension(OutputType type);
 
 // The new size of a w × h picture: the exact size, or each side by the shared sizing rule.
 QSize BatchTargetSize(const BatchSizing& sizing, int width, int height);
@@ -58,7 +54,7 @@ QStringList BatchFileNames(const QString& folder, const QString& mask,
 // Loads folder + name into `working`, stretches it to the new size (a JPEG streams from its
 // scanlines, never held at full size), makes that the working picture, and writes it into the
 // output folder under the source's name with the output type's extension. An existing output
-// is never replaced: its "already exists" line is added instead. Decoding and writing failures
+// is never replaced: it is reported as already there instead. Decoding and writing failures
 // throw (the run stops there; what was written stays).
 ConvertedFile ConvertOneFile(const BatchJob& job, const QString& name, Picture& working,
                              const ResultSink& results, const BeforeWrite& beforeWrite = {});

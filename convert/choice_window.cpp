@@ -6,10 +6,7 @@
 
 TFrmchoice::TFrmchoice(QWidget* owner)
     : ModalForm(QStringLiteral("Frmchoice"), owner), ui(std::make_unique<Ui::TFrmchoice>()) {
-    ui->setupUi(this);
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
-    setDefaultButton(ui->BitBtn1);
+    setUpForm(*ui, &Ui::TFrmchoice::BitBtn1);
     OnClick(ui->BitBtn1, this, &TFrmchoice::BitBtn1Click);
 }
 

@@ -2,24 +2,17 @@
 
 #include "ui_options_window.h"
 
-#include "platform/controls.h"
 
-TFrmoptions* Frmoptions = nullptr;
-
-TFrmoptions::TFrmoptions(QWidget* parent)
-    : ModalForm(QStringLiteral("Frmoptions"), parent), ui(std::make_unique<Ui::TFrmoptions>()) {
-    ui->setupUi(this);
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
-    setDefaultButton(ui->BitBtn1);
+TFrmoptions::TFrmoptions(Session& session, QWidget* parent)
+    : ModalForm(QStringLiteral("Frmoptions"), parent),
+      ui(std::make_unique<Ui::TFrmoptions>()),
+      slot_(session.windows.Frmoptions, this) {
+    setUpForm(*ui, &Ui::TFrmoptions::BitBtn1);
     OnClick(ui->BitBtn1, this, &TFrmoptions::BitBtn1Click);
-    Frmoptions = this;
-    RunGuarded([this] { FormCreate(); });
+    runCreation([this] { FormCreate(); });
 }
 
-TFrmoptions::~TFrmoptions() {
-    if (Frmoptions == this) Frmoptions = nullptr;
-}
+TFrmoptions::~TFrmoptions() = default;
 
 void TFrmoptions::FormCreate() {
     ui->Radjpeg->setChecked(true);

@@ -3,6 +3,7 @@
 // so the last choice stands for the next save of the run.
 
 #include "convert/batch.h"
+#include "platform/session.h"
 #include "platform/window_kit.h"
 
 #include <memory>
@@ -14,7 +15,7 @@ class TFrmoptions;
 class TFrmoptions : public ModalForm {
     Q_OBJECT
 public:
-    explicit TFrmoptions(QWidget* parent = nullptr);
+    TFrmoptions(Session& session, QWidget* parent = nullptr);
     ~TFrmoptions() override;
 
     // The type whose option is selected (Cancel included).
@@ -26,6 +27,5 @@ private:
     void FormCreate();
 
     std::unique_ptr<Ui::TFrmoptions> ui;
+    WindowSlot<TFrmoptions> slot_;
 };
-
-extern TFrmoptions* Frmoptions;

@@ -7,26 +7,20 @@
 
 #include <QSignalBlocker>
 
-TFrmcomp* Frmcomp = nullptr;
-
-TFrmcomp::TFrmcomp(QWidget* parent)
-    : ModalForm(QStringLiteral("Frmcomp"), parent), ui(std::make_unique<Ui::TFrmcomp>()) {
-    ui->setupUi(this);
+TFrmcomp::TFrmcomp(Session& session, QWidget* parent)
+    : ModalForm(QStringLiteral("Frmcomp"), parent),
+      ui(std::make_unique<Ui::TFrmcomp>()),
+      slot_(session.windows.Frmcomp, this) {
+    setUpForm(*ui, &Ui::TFrmcomp::Button1);
     // A system menu and a maximise box, no minimise box.
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
-    setDefaultButton(ui->Button1);
     OnSignal(ui->ScrollBar1, &QScrollBar::valueChanged, this, &TFrmcomp::ScrollBar1Change);
     OnClick(ui->Button1, this, &TFrmcomp::Button1Click);
-    Frmcomp = this;
-    RunGuarded([this] { FormCreate(); });
+    runCreation([this] { FormCreate(); });
 }
 
-TFrmcomp::~TFrmcomp() {
-    if (Frmcomp == this) Frmcomp = nullptr;
-}
+TFrmcomp::~TFrmcomp() = default;
 
 void TFrmcomp::FormCreate() {
     if (QString(ui->Lblnumber->text()).remove(QLatin1Char(' ')).isEmpty()) {

@@ -2,7 +2,6 @@
 
 #include "ui_results_window.h"
 
-#include "formats/result_sink.h"
 #include "formats/text_utils.h"
 #include "platform/controls.h"
 #include "platform/desktop.h"
@@ -14,32 +13,28 @@
 #include <QProgressBar>
 #include <algorithm>
 
-TFrmresults* Frmresults = nullptr;
-
 namespace {
 constexpr int kRowHeight = 14;
+// Each result line keeps what a double click opens.
+constexpr int kTargetRole = Qt::UserRole;
 }
 
-TFrmresults::TFrmresults(QWidget* parent)
-    : ModalForm(QStringLiteral("Frmresults"), parent), ui(std::make_unique<Ui::TFrmresults>()) {
-    ui->setupUi(this);
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
+TFrmresults::TFrmresults(Session& session, QWidget* parent)
+    : ModalForm(QStringLiteral("Frmresults"), parent),
+      ui(std::make_unique<Ui::TFrmresults>()),
+      slot_(session.windows.Frmresults, this) {
+    setUpForm(*ui, &Ui::TFrmresults::BitBtn1);
     // Arial 8 points is 11 pixels on the program's 96 dpi.
     ui->ListBox1->setFont(ArialFont(11));
     ui->ListBox1->setUniformItemSizes(true);
     ui->Lblcount->setFont(ArialFont(11, true));
-    setDefaultButton(ui->BitBtn1);
     OnClick(ui->BitBtn1, this, &TFrmresults::BitBtn1Click);
     OnSignal(ui->ListBox1, &QListWidget::itemDoubleClicked, this,
              [this](QListWidgetItem* item) { ListBox1DblClick(ui->ListBox1->row(item)); });
-    Frmresults = this;
-    RunGuarded([this] { FormCreate(); });
+    runCreation([this] { FormCreate(); });
 }
 
-TFrmresults::~TFrmresults() {
-    if (Frmresults == this) Frmresults = nullptr;
-}
+TFrmresults::~TFrmresults() = default;
 
 void TFrmresults::FormCreate() {
     placement().restoreSavedSize();
@@ -74,6 +69,12 @@ void TFrmresults::AddLine(const QString& line) {
     ui->ListBox1->addItem(item);
 }
 
+void TFrmresults::AddResult(WriteOutcome outcome, const QString& path) {
+    if (outcome == WriteOutcome::Refused) return;
+    AddLine(ResultLine(outcome, path));
+    ui->ListBox1->item(ui->ListBox1->count() - 1)->setData(kTargetRole, ResultTarget(outcome, path));
+}
+
 void TFrmresults::ClearLines() {
     ui->ListBox1->clear();
     extent_ = 0;
@@ -89,8 +90,8 @@ QStringList TFrmresults::Lines() const {
 
 ResultSink TFrmresults::Sink() {
     QPointer<TFrmresults> self(this);
-    return [self](const QString& line) {
-        if (self) self->AddLine(line);
+    return [self](WriteOutcome outcome, const QString& path) {
+        if (self) self->AddResult(outcome, path);
     };
 }
 
@@ -110,18 +111,19 @@ void TFrmresults::setItemWidths() {
 
 void TFrmresults::BitBtn1Click() { accept(); }
 
-QString ResultLineTarget(const QString& line) {
-    const QString created = CreatedLine({});
-    const QString exists = AlreadyExistsLine({});
-    if (line.startsWith(created) && line.size() > created.size()) return line.mid(created.size());
-    if (line.startsWith(exists) && line.size() > exists.size())
-        return ExtractFilePath(line.mid(exists.size()));
+QString ResultTarget(WriteOutcome outcome, const QString& path) {
+    if (path.isEmpty()) return {};
+    switch (outcome) {
+        case WriteOutcome::Written: return path;
+        case WriteOutcome::AlreadyExisted: return ExtractFilePath(path);
+        case WriteOutcome::Refused: break;
+    }
     return {};
 }
 
 void TFrmresults::ListBox1DblClick(int row) {
     if (row < 0 || row >= ui->ListBox1->count()) return;
-    const QString target = ResultLineTarget(ui->ListBox1->item(row)->text());
+    const QString target = ui->ListBox1->item(row)->data(kTargetRole).toString();
     if (target.isEmpty()) return;
     // Files may have been moved or deleted since the run; say so rather than let the desktop
     // fail vaguely.

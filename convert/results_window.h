@@ -3,7 +3,8 @@
 // beside the other windows (never modal) by a folder run; the writers add to its list whether
 // it shows or not.
 
-#include "formats/result_sink.h"
+#include "convert/batch.h"
+#include "platform/session.h"
 #include "platform/window_kit.h"
 
 #include <QStringList>
@@ -19,7 +20,7 @@ class QProgressBar;
 class TFrmresults : public ModalForm {
     Q_OBJECT
 public:
-    explicit TFrmresults(QWidget* parent = nullptr);
+    TFrmresults(Session& session, QWidget* parent = nullptr);
     ~TFrmresults() override;
 
     QListWidget* ListBox1() const;
@@ -32,11 +33,13 @@ public:
     void SetProgress(int done);
     void EndProgress();
 
+    // A line of text, and the result line of a file a writer wrote or left alone.
     void AddLine(const QString& line);
+    void AddResult(WriteOutcome outcome, const QString& path);
     void ClearLines();
     int LineCount() const;
     QStringList Lines() const;
-    // A sink for the writers that appends to this list.
+    // A sink for the batch that appends result lines to this list.
     ResultSink Sink();
     // The list scrolls sideways as far as its widest line plus 400 pixels.
     void WidenResultsList();
@@ -51,11 +54,9 @@ private:
 
     std::unique_ptr<Ui::TFrmresults> ui;
     int extent_ = 0;  // the scroll extent WidenResultsList set; 0 until then
+    WindowSlot<TFrmresults> slot_;
 };
 
-extern TFrmresults* Frmresults;
-
-// What double-clicking a result line opens: the file a "Successfully Created -> " line names,
-// the folder of the file a "File already exists -> " line names (that file is not this run's,
-// so its place is shown); empty for any other line.
-QString ResultLineTarget(const QString& line);
+// What double-clicking a result line opens: the file written, or the folder of a file that was
+// already there (that file is not this run's, so its place is shown); empty for a refusal.
+QString ResultTarget(WriteOutcome outcome, const QString& path);

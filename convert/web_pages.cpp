@@ -1,6 +1,5 @@
 #include "web_pages.h"
 
-#include "app/globals.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
 #include "formats/text_utils.h"
@@ -151,11 +150,12 @@ bool CopyFileBytes(const QString& sourcePath, const QString& targetPath) {
     }
 }
 
-void CopyThumbnailAndPicture(const QString& sourceFolder, const QString& fileName) {
+void CopyThumbnailAndPicture(const QString& storedImagesFolder, const QString& webpagesFolder,
+                             const QString& sourceFolder, const QString& fileName) {
     if (AsciiUpperCase(ExtractFileExtension(fileName)) != QLatin1String(".JPG")) return;
-    CopyFileBytes(StoredImagesFolder + ChangeFileExtension(fileName, QStringLiteral(".JPG")),
-                  WebpagesFolder + QStringLiteral("T_") + fileName);
-    CopyFileBytes(sourceFolder + fileName, WebpagesFolder + QStringLiteral("IT_") + fileName);
+    CopyFileBytes(storedImagesFolder + ChangeFileExtension(fileName, QStringLiteral(".JPG")),
+                  webpagesFolder + QStringLiteral("T_") + fileName);
+    CopyFileBytes(sourceFolder + fileName, webpagesFolder + QStringLiteral("IT_") + fileName);
 }
 
 void WriteMenuPage(const QString& path, const QStringList& head,
@@ -171,14 +171,14 @@ void WriteMenuPage(const QString& path, const QStringList& head,
     }
 }
 
-void WriteThumbnailPages() {
-    WriteWholeFile(WebpagesFolder + QStringLiteral("main.html"),
+void WriteThumbnailPages(const QString& webpagesFolder) {
+    WriteWholeFile(webpagesFolder + QStringLiteral("main.html"),
                    PageBytes(ThumbnailMainPageLines()), true);
     WriteMenuPage(
-        WebpagesFolder + QStringLiteral("menu.html"), ThumbnailMenuHeadLines(),
-        [] {
+        webpagesFolder + QStringLiteral("menu.html"), ThumbnailMenuHeadLines(),
+        [&webpagesFolder] {
             QStringList links;
-            for (const FolderEntry& entry : ListFolder(WebpagesFolder + QStringLiteral("T_*.JPG")))
+            for (const FolderEntry& entry : ListFolder(webpagesFolder + QStringLiteral("T_*.JPG")))
                 if (entry.isPlainFile()) links += ThumbnailLinkLine(entry.name);
             return links;
         },
@@ -191,12 +191,12 @@ void WriteIndexPageAndShow(const QString& folder) {
     if (!desktop().openFile(path)) dialogs().plain(kNoBrowser + path);
 }
 
-void OfferThumbnailWebpage(bool jpegOutput) {
+void OfferThumbnailWebpage(const QString& webpagesFolder, bool jpegOutput) {
     if (!dialogs().confirm(kAskForWebpage, MessageKind::Information)) return;
-    WriteThumbnailPages();
+    WriteThumbnailPages(webpagesFolder);
     if (jpegOutput) {
-        WriteIndexPageAndShow(WebpagesFolder);
-        dialogs().plain(kWebpageShown + WebpagesFolder);
+        WriteIndexPageAndShow(webpagesFolder);
+        dialogs().plain(kWebpageShown + webpagesFolder);
     } else {
         dialogs().plain(kNoJpegThumbnails);
     }

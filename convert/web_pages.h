@@ -35,19 +35,20 @@ bool CopyFileBytes(const QString& sourcePath, const QString& targetPath);
 
 // The batch run's step after each file F of sourceFolder (the selected folder, ending with a
 // separator) it converted, when the web page is wanted and the output is JPEG: for a .JPG
-// source, copies the thumbnail just written into StoredImagesFolder (or the one already there)
-// to "T_" + F and the source to "IT_" + F in WebpagesFolder.
-void CopyThumbnailAndPicture(const QString& sourceFolder, const QString& fileName);
+// source, copies the thumbnail just written into storedImagesFolder (or the one already there)
+// to "T_" + F and the source to "IT_" + F in webpagesFolder. Folders end with a separator.
+void CopyThumbnailAndPicture(const QString& storedImagesFolder, const QString& webpagesFolder,
+                             const QString& sourceFolder, const QString& fileName);
 
 // The batch run's step after its listing, when the web page is wanted and at least one file was
 // converted: asks, then writes the pages; with JPEG output it opens them and says where they
 // are, otherwise it says that no JPEG thumbnails were made (no index.html then).
-void OfferThumbnailWebpage(bool jpegOutput);
+void OfferThumbnailWebpage(const QString& webpagesFolder, bool jpegOutput);
 
-// main.html and menu.html in WebpagesFolder, the menu listing every "T_*.JPG" there. A failure
+// main.html and menu.html in webpagesFolder, the menu listing every "T_*.JPG" there. A failure
 // while listing or writing the link lines shows an error box and keeps the menu's head; a
 // failure before that throws.
-void WriteThumbnailPages();
+void WriteThumbnailPages(const QString& webpagesFolder);
 
 // Writes folder + "index.html" (replacing it) and asks the desktop to open it; when no browser
 // opens, says where the page is. folder ends with a separator.

@@ -73,3 +73,26 @@ void WriteWholeFile(const QString& path, const std::function<void(QIODevice& out
         throw cannotCreate();
     }
 }
+
+bool NameTaken(const QString& path) {
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+WriteOutcome WriteNewFile(const QString& path, const QByteArray& bytes) {
+    return WriteNewFile(path, [&bytes, &path](QIODevice& out) {
+        if (out.write(bytes) != bytes.size()) throw PixError(CannotCreateFileText(path));
+    });
+}
+
+WriteOutcome WriteNewFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent) {
+    if (NameTaken(path)) return WriteOutcome::AlreadyExisted;
+    try {
+        WriteWholeFile(path, writeContent, false);
+    } catch (const PixError&) {
+        // The write never opens a taken name: one that is taken now appeared meanwhile.
+        if (NameTaken(path)) return WriteOutcome::AlreadyExisted;
+        throw;
+    }
+    return WriteOutcome::Written;
+}

@@ -3,6 +3,8 @@
 // decoder reads through ReadFileBytes and every writer writes through WriteWholeFile, so they
 // all fail the same safe way.
 
+#include "formats/write_outcome.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -23,3 +25,13 @@ void WriteWholeFile(const QString& path, const QByteArray& bytes, bool mayReplac
 // ends in "Cannot create file %s" with the same guarantees.
 void WriteWholeFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent,
                     bool mayReplace);
+
+// Whether a file, folder or link (a dangling one too) has the name.
+bool NameTaken(const QString& path);
+
+// The one rule for outputs that never replace anything: a name already taken (a file, a folder,
+// a link, a dangling one too) is left alone and gives AlreadyExisted, as does a file that
+// appears while this one is written; otherwise the file is written whole and gives Written.
+// Any other failure throws as WriteWholeFile does.
+WriteOutcome WriteNewFile(const QString& path, const QByteArray& bytes);
+WriteOutcome WriteNewFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent);

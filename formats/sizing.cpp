@@ -73,6 +73,10 @@ int ScaledLength(int length, int percent) {
     return negative ? int(-int64_t(rounded)) : int(rounded);
 }
 
+QSize ScaledSize(int width, int height, int percent) {
+    return {ScaledLength(width, percent), ScaledLength(height, percent)};
+}
+
 bool Fits24BitBitmap(int64_t width, int64_t height) {
     if (width < 0 || height < 0) return false;
     if (width == 0 || height == 0) return true;
@@ -89,4 +93,10 @@ QString BitmapOverLimitText(int64_t width, int64_t height) {
 QString NegativeSizeText() {
     return QStringLiteral("The width and height must not be negative. Please enter 0 or more "
                           "pixels in each box.");
+}
+
+QString NewSizeRefusal(int64_t width, int64_t height) {
+    if (width < 0 || height < 0) return NegativeSizeText();
+    if (!Fits24BitBitmap(width, height)) return BitmapOverLimitText(width, height);
+    return {};
 }

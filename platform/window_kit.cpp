@@ -1,5 +1,6 @@
 #include "window_kit.h"
 
+#include "platform/controls.h"
 #include "platform/long_operation.h"
 
 #include <QAccessible>
@@ -106,6 +107,28 @@ void WindowPlacement::placeOnScreen() {
     }
 }
 
+bool CloseAfterOperation::deferred(std::function<void()> closeAgain) {
+    if (!LongOperation::running()) return false;
+    if (!pending_) {
+        pending_ = true;
+        LongOperation::whenFinished([this, window = window_, closeAgain = std::move(closeAgain)] {
+            // The window may be gone by the time the operation ends, and this with it.
+            if (!window) return;
+            pending_ = false;
+            closeAgain();
+        });
+    }
+    return true;
+}
+
+QColor FormGrey() { return ColorFromBgr(14737632); }
+
+void ModalForm::applyProgramLook() {
+    // The form names the face; its pixel size is the program's (a form can only say points).
+    setFont(ArialFont());
+    PaintBackground(this, FormGrey());
+}
+
 ModalForm::ModalForm(const QString& section, QWidget* parent)
     : QDialog(parent), placement_(this, section) {
     if (!section.isEmpty()) setObjectName(section);
@@ -134,18 +157,8 @@ void ModalForm::done(int) {
         QDialog::done(Accepted);
         return;
     }
-    if (LongOperation::running()) {
-        // A run in progress ends first; then the form closes as asked.
-        if (!closePending_) {
-            closePending_ = true;
-            LongOperation::whenFinished([form = QPointer<ModalForm>(this)] {
-                if (!form) return;
-                form->closePending_ = false;
-                form->done(Accepted);
-            });
-        }
-        return;
-    }
+    // A run in progress ends first; then the form closes as asked.
+    if (closeLater_.deferred([this] { done(Accepted); })) return;
     // A failure is reported and the form still closes: the user asked to leave.
     RunGuarded([this] {
         FormCloseQuery();

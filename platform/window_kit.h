@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QDialog>
 #include <QObject>
+#include <QColor>
 #include <QPointer>
 #include <QString>
 #include <functional>
@@ -65,6 +66,23 @@ private:
     bool awaitingFrame_ = false;
 };
 
+// Holds a close request while a long operation runs, and makes it again once the operation has
+// ended; the main window and every form close this way.
+class CloseAfterOperation {
+public:
+    explicit CloseAfterOperation(QWidget* window) : window_(window) {}
+    // True when the request must wait (closeAgain runs later, once, however often the user
+    // asked meanwhile); false when the window may close now.
+    bool deferred(std::function<void()> closeAgain);
+
+private:
+    QPointer<QWidget> window_;
+    bool pending_ = false;
+};
+
+// The grey every form is painted with.
+QColor FormGrey();
+
 // The base of every window but the main one: created once and reused, hidden (never deleted)
 // when closed, shown modally. Closing it in any way (close box, Escape, a button's accept or
 // reject) counts as its "Ok": the dialog's result is always Accepted. Every close runs
@@ -88,13 +106,27 @@ public:
     void reject() override;
 
 protected:
+    // The set-up every form shares: its Designer controls, the program's font, the forms' grey,
+    // and the button Enter presses.
+    template <class Form, class FormBase>
+    void setUpForm(Form& form, QPushButton* FormBase::*defaultButton) {
+        form.setupUi(this);
+        applyProgramLook();
+        setDefaultButton(form.*defaultButton);
+    }
+    // The creation step, run once the controls are wired: inside the general error report, so a
+    // failure there is shown and the window still exists.
+    void runCreation(const std::function<void()>& formCreate) { RunGuarded(formCreate); }
+
     // Runs inside the general error report on every close, before the size is saved. It
     // cannot refuse the close.
     virtual void FormCloseQuery() {}
 
 private:
+    void applyProgramLook();
+
     WindowPlacement placement_;
-    bool closePending_ = false;
+    CloseAfterOperation closeLater_{this};
 };
 
 namespace window_kit_detail {

@@ -12,8 +12,6 @@
 
 #include <QDir>
 
-TFrmRename* FrmRename = nullptr;
-
 namespace {
 
 const QString kNoPrefix = QStringLiteral(
@@ -35,13 +33,13 @@ QString ConfirmationText(const QString& folder) {
 
 }  // namespace
 
-TFrmRename::TFrmRename(QWidget* parent)
+TFrmRename::TFrmRename(Session& session, QWidget* parent)
     // The rename window does not remember its size: no section.
-    : ModalForm(QString(), parent), ui(std::make_unique<Ui::TFrmRename>()) {
-    ui->setupUi(this);
+    : ModalForm(QString(), parent),
+      ui(std::make_unique<Ui::TFrmRename>()),
+      slot_(session.windows.FrmRename, this) {
+    setUpForm(*ui, &Ui::TFrmRename::BitBtn2);
     setObjectName(QStringLiteral("FrmRename"));
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
     LblFolder = ui->LblFolder;
     RadPre = ui->RadPre;
     EdPre = ui->EdPre;
@@ -59,15 +57,15 @@ TFrmRename::TFrmRename(QWidget* parent)
     EdSuf->setAccessibleName(RadSuf->text());
     ListTemp->hide();
     // The decoration: the program's icon on the window's grey.
-    Image1->picture().assign(ProgramIconOver(ColorFromBgr(14737632)));
-    setDefaultButton(BitBtn2);
+    Image1->picture().assign(ProgramIconOver(FormGrey()));
     connectControls();
-    FrmRename = this;
 }
 
-TFrmRename::~TFrmRename() {
-    if (FrmRename == this) FrmRename = nullptr;
-}
+TFrmRename::~TFrmRename() = default;
+
+bool TFrmRename::Running() const { return LongOperation::running(); }
+
+void TFrmRename::ShowFolder(const QString& folder) { LblFolder->setText(folder); }
 
 void TFrmRename::connectControls() {
     OnClick(BitBtn1, this, &TFrmRename::BitBtn1Click);
@@ -82,7 +80,7 @@ RenameMode TFrmRename::ChosenMode() const {
 }
 
 void TFrmRename::BitBtn1Click() {
-    if (running_) return;
+    if (Running()) return;
     ListResults->clear();
     ListTemp->clear();
     const RenameMode mode = ChosenMode();
@@ -106,11 +104,6 @@ void TFrmRename::BitBtn1Click() {
 
     // One run at a time; a close waits for the last file.
     LongOperation operation;
-    running_ = true;
-    struct Running {
-        bool& flag;
-        ~Running() { flag = false; }
-    } runningGuard{running_};
     DisabledWidgets off{BitBtn1, BitBtn2};
     const QString prefix = EdPre->text();
     const QString suffix = EdSuf->text();

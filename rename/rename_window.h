@@ -2,6 +2,7 @@
 // The bulk rename window FrmRename: gives every file of the folder in LblFolder a new name by
 // prefix, suffix, upper or lower case, after a confirmation, with one result line per file.
 
+#include "platform/session.h"
 #include "platform/window_kit.h"
 #include "rename/rename_rule.h"
 
@@ -20,7 +21,7 @@ class QRadioButton;
 class TFrmRename : public ModalForm {
     Q_OBJECT
 public:
-    explicit TFrmRename(QWidget* parent = nullptr);
+    TFrmRename(Session& session, QWidget* parent = nullptr);
     ~TFrmRename() override;
 
     // The controls other windows and the tests reach: the folder pick sets LblFolder.
@@ -38,18 +39,18 @@ public:
     QListWidget* ListTemp;
 
     RenameMode ChosenMode() const;
-    bool Running() const { return running_; }
+    // A rename run is going on (window messages run between its files).
+    bool Running() const;
+    // The folder the next run renames in, as the folder pick shows it.
+    void ShowFolder(const QString& folder);
 
     // Handlers.
-    void BitBtn1Click();  // Confirm and Rename
-    void BitBtn2Click();  // Return
+    void BitBtn1Click();  // "Confirm and Rename"
+    void BitBtn2Click();  // "Return"
 
 private:
     void connectControls();
 
     std::unique_ptr<Ui::TFrmRename> ui;
-    bool running_ = false;
+    WindowSlot<TFrmRename> slot_;
 };
-
-// The one rename window while it exists.
-extern TFrmRename* FrmRename;

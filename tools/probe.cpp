@@ -180,6 +180,11 @@ QString asFolder(const QString& path) {
     return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
 }
 
+void printResult(WriteOutcome outcome, const QString& path) {
+    const QString line = ResultLine(outcome, path);
+    if (!line.isEmpty()) std::printf("%s\n", line.toLocal8Bit().constData());
+}
+
 int runBatch(const QStringList& args) {
     BatchJob job;
     job.sourceFolder = asFolder(args[1]);
@@ -204,8 +209,8 @@ int runBatch(const QStringList& args) {
         return usage();
     }
     Picture working;
-    RunBatch(job, QStringLiteral("*.*"), working, [](const QString& line) {
-        std::printf("%s\n", line.toLocal8Bit().constData());
+    RunBatch(job, QStringLiteral("*.*"), working, [](WriteOutcome outcome, const QString& path) {
+        printResult(outcome, path);
         std::fflush(stdout);
     });
     return 0;
@@ -226,15 +231,14 @@ int run(const QStringList& args) {
         const int quality = args[2].toInt(&ok);
         if (!ok) return usage();
         const Picture picture = loadInput(args[3]);
-        WriteJpegFile(args[4], picture, quality,
-                      [](const QString& line) { std::printf("%s\n", line.toLocal8Bit().constData()); });
+        printResult(WriteJpegFile(args[4], picture, quality), args[4]);
         return 0;
     }
     if (args.size() == 4 && args[0] == QLatin1String("encode") && args[1] == QLatin1String("emf")) {
         const Picture picture = loadInput(args[2]);
         if (picture.isEmpty()) throw PixError(QStringLiteral("No picture came out"));
-        WriteMetafile(args[3], picture.graphic()->toBitmap(), MetafileScreenMetrics(),
-                      [](const QString& line) { std::printf("%s\n", line.toLocal8Bit().constData()); });
+        printResult(WriteMetafile(args[3], picture.graphic()->toBitmap(), MetafileScreenMetrics()),
+                    args[3]);
         return 0;
     }
     if (args.size() == 4 && args[0] == QLatin1String("encode") &&

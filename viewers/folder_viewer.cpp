@@ -2,7 +2,6 @@
 
 #include "ui_folder_viewer.h"
 
-#include "app/selection.h"
 #include "formats/picture.h"
 #include "platform/controls.h"
 #include "platform/long_operation.h"
@@ -13,34 +12,30 @@
 #include <QLabel>
 #include <QPushButton>
 
-TFrmfolderview* Frmfolderview = nullptr;
-
 namespace {
 
 const QString kSection = QStringLiteral("Frmfolderview");
 
 }  // namespace
 
-TFrmfolderview::TFrmfolderview(QWidget* parent)
-    : ModalForm(kSection, parent), ui(std::make_unique<Ui::TFrmfolderview>()) {
-    ui->setupUi(this);
-    // The form names the face; its pixel size is the program's (a form can only say points).
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
+TFrmfolderview::TFrmfolderview(Session& session, QWidget* parent)
+    : ModalForm(kSection, parent),
+      ui(std::make_unique<Ui::TFrmfolderview>()),
+      session_(session),
+      slot_(session.windows.Frmfolderview, this) {
+    setUpForm(*ui, &Ui::TFrmfolderview::BitBtn1);
     for (int k = 1; k <= kSlots; ++k) {
         images_[k - 1] = findChild<PictureBox*>(QStringLiteral("Image%1").arg(k));
         labels_[k - 1] = findChild<QLabel*>(QStringLiteral("Label%1").arg(k));
         Q_ASSERT(images_[k - 1] && labels_[k - 1]);
     }
-    setDefaultButton(ui->BitBtn1);
     connectControls();
-    Frmfolderview = this;
-    RunGuarded([this] { FormCreate(); });
+    runCreation([this] { FormCreate(); });
 }
 
-TFrmfolderview::~TFrmfolderview() {
-    if (Frmfolderview == this) Frmfolderview = nullptr;
-}
+TFrmfolderview::~TFrmfolderview() = default;
+
+bool TFrmfolderview::Filling() const { return LongOperation::running(); }
 
 void TFrmfolderview::connectControls() {
     OnClick(ui->Cmdleft, this, &TFrmfolderview::CmdleftClick);
@@ -75,7 +70,7 @@ void TFrmfolderview::setSlotName(int k, const QString& name) {
 void TFrmfolderview::PrepareFolder(const QString& selectedFolder,
                                    const std::function<void()>& rescan) {
     if (rescan) rescan();
-    viewerImageCount_ = FolderImages.FolderImageCount;
+    viewerImageCount_ = session_.FolderImages.FolderImageCount;
     viewerFolder_ = selectedFolder;
     FillPage(1);
 }
@@ -93,22 +88,16 @@ void TFrmfolderview::FillPage(int first) {
 
     // One page at a time: while the files load (and window messages run between them) the
     // paging buttons are off and slot clicks are ignored; a close waits for the end.
-    LongOperation operation;
-    filling_ = true;
-    ui->Cmdleft->setEnabled(false);
-    ui->Cmdright->setEnabled(false);
-    struct Restore {
+    struct PagingBack {
         TFrmfolderview* self;
         bool previous, next;
-        ~Restore() {
-            self->filling_ = false;
-            self->ui->Cmdleft->setEnabled(previous);
-            self->ui->Cmdright->setEnabled(next);
-        }
-    } restore{this, previousEnabled, nextEnabled};
+        ~PagingBack() { self->setPaging(previous, next); }
+    } pagingBack{this, previousEnabled, nextEnabled};
+    LongOperation operation;
+    setPaging(false, false);
 
     // The list never holds more names than the scan stored, whatever the count says.
-    const QStringList& names = FolderImages.FolderImageNames;
+    const QStringList& names = session_.FolderImages.FolderImageNames;
     for (int k = 1; k <= kSlots; ++k) {
         const qint64 p = qint64(first) + k - 1;
         if (p > viewerImageCount_ || p > names.size()) {
@@ -134,25 +123,26 @@ void TFrmfolderview::FillPage(int first) {
     pageStart_ = first;
 }
 
+void TFrmfolderview::setPaging(bool previous, bool next) {
+    ui->Cmdleft->setEnabled(previous);
+    ui->Cmdright->setEnabled(next);
+}
+
 void TFrmfolderview::CmdrightClick() {
-    if (filling_) return;
+    if (Filling()) return;
     FillPage(pageStart_ + 20);
 }
 
 void TFrmfolderview::CmdleftClick() {
-    if (filling_) return;
+    if (Filling()) return;
     FillPage(pageStart_ - 20);
 }
 
 void TFrmfolderview::ImageClick(int k) {
-    if (filling_) return;
+    if (Filling()) return;
     const Picture& picture = images_[k - 1]->picture();
     if (picture.isEmpty()) return;
-    ::OpenPictureViewer(picture);
+    if (TFrmpic* viewer = session_.windows.Frmpic) viewer->OpenPictureViewer(picture);
 }
 
 void TFrmfolderview::BitBtn1Click() { close(); }
-
-void OpenFolderViewer(const QString& selectedFolder, const std::function<void()>& rescan) {
-    if (Frmfolderview) Frmfolderview->OpenFolderViewer(selectedFolder, rescan);
-}

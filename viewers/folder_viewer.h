@@ -4,6 +4,7 @@
 // Each slot holds its file's whole picture (a JPEG's compressed data), and its image control
 // keeps only the box-sized display of it.
 
+#include "platform/session.h"
 #include "platform/window_kit.h"
 
 #include <QString>
@@ -22,10 +23,10 @@ class TFrmfolderview : public ModalForm {
 public:
     static constexpr int kSlots = 20;
 
-    explicit TFrmfolderview(QWidget* parent = nullptr);
+    TFrmfolderview(Session& session, QWidget* parent = nullptr);
     ~TFrmfolderview() override;
 
-    // Runs `rescan` (which refreshes FolderImages), takes the count and the folder, fills page 1
+    // Runs `rescan` (which refreshes the session's FolderImages), takes the count and the folder, fills page 1
     // and shows the window modally. A load failure on page 1 reaches the caller, and the window
     // does not open.
     void OpenFolderViewer(const QString& selectedFolder, const std::function<void()>& rescan);
@@ -39,35 +40,33 @@ public:
     int PageStart() const { return pageStart_; }
     int ViewerImageCount() const { return viewerImageCount_; }
     const QString& ViewerFolder() const { return viewerFolder_; }
-    bool Filling() const { return filling_; }
+    // A page is being filled (window messages run between its files).
+    bool Filling() const;
 
     // Slot k, 1 to 20.
     PictureBox* SlotImage(int k) const;
     QLabel* SlotLabel(int k) const;
 
     // Handlers.
-    void CmdleftClick();   // View Previous 20
-    void CmdrightClick();  // View Next 20
-    void ImageClick(int k);
-    void BitBtn1Click();  // Ok
+    void CmdleftClick();     // "View Previous 20"
+    void CmdrightClick();    // "View Next 20"
+    void ImageClick(int k);  // a thumbnail, Image1 to Image20
+    void BitBtn1Click();     // "Ok"
 
 private:
     void FormCreate();
     void connectControls();
     void clearSlot(int k);
     void setSlotName(int k, const QString& name);
+    // The one place the paging buttons are switched.
+    void setPaging(bool previous, bool next);
 
     std::unique_ptr<Ui::TFrmfolderview> ui;
+    Session& session_;
+    WindowSlot<TFrmfolderview> slot_;
     PictureBox* images_[kSlots] = {};
     QLabel* labels_[kSlots] = {};
     int viewerImageCount_ = 0;
     QString viewerFolder_;
     int pageStart_ = 1;
-    bool filling_ = false;
 };
-
-// The one folder viewer while it exists.
-extern TFrmfolderview* Frmfolderview;
-
-// The Continue action's way in: see TFrmfolderview::OpenFolderViewer.
-void OpenFolderViewer(const QString& selectedFolder, const std::function<void()>& rescan);

@@ -13,8 +13,6 @@
 #include <algorithm>
 #include <climits>
 
-TFrmpic* Frmpic = nullptr;
-
 namespace {
 
 const QString kMaximumZoomText = QStringLiteral(
@@ -34,22 +32,17 @@ void adjustScrollBar(QScrollBar* bar, double factor) {
 
 }  // namespace
 
-TFrmpic::TFrmpic(QWidget* parent)
-    : ModalForm(QStringLiteral("Frmpic"), parent), ui(std::make_unique<Ui::TFrmpic>()) {
-    ui->setupUi(this);
-    // The form names the face; its pixel size is the program's (a form can only say points).
-    setFont(ArialFont());
-    PaintBackground(this, ColorFromBgr(14737632));
-    PaintBackground(ui->FormContents, ColorFromBgr(14737632));
-    setDefaultButton(ui->BitBtn1);
+TFrmpic::TFrmpic(Session& session, QWidget* parent)
+    : ModalForm(QStringLiteral("Frmpic"), parent),
+      ui(std::make_unique<Ui::TFrmpic>()),
+      slot_(session.windows.Frmpic, this) {
+    setUpForm(*ui, &Ui::TFrmpic::BitBtn1);
+    PaintBackground(ui->FormContents, FormGrey());
     connectControls();
-    Frmpic = this;
-    RunGuarded([this] { FormCreate(); });
+    runCreation([this] { FormCreate(); });
 }
 
-TFrmpic::~TFrmpic() {
-    if (Frmpic == this) Frmpic = nullptr;
-}
+TFrmpic::~TFrmpic() = default;
 
 void TFrmpic::connectControls() {
     OnClick(ui->BitBtn2, this, &TFrmpic::BitBtn2Click);
@@ -137,10 +130,10 @@ void TFrmpic::ZoomStep(ZoomDirection direction, int step) {
     QSize size(0, 0);
     if (scale > 0) {
         const Picture& reference = ReferencePicture();
-        size = QSize(ScaledLength(reference.width(), int(scale)),
-                     ScaledLength(reference.height(), int(scale)));
-        if (!Fits24BitBitmap(size.width(), size.height())) {
-            dialogs().plain(BitmapOverLimitText(size.width(), size.height()));
+        size = ScaledSize(reference.width(), reference.height(), int(scale));
+        if (const QString refusal = NewSizeRefusal(size.width(), size.height());
+            !refusal.isEmpty()) {
+            dialogs().plain(refusal);
             return;
         }
     }
@@ -161,7 +154,3 @@ void TFrmpic::BitBtn4Click() {
 }
 
 void TFrmpic::BitBtn1Click() { close(); }
-
-void OpenPictureViewer(const Picture& picture) {
-    if (Frmpic) Frmpic->OpenPictureViewer(picture);
-}

@@ -4,6 +4,7 @@
 // the reference, and draws every zoomed view from it.
 
 #include "formats/picture.h"
+#include "platform/session.h"
 #include "platform/window_kit.h"
 
 #include <memory>
@@ -16,7 +17,7 @@ class PictureBox;
 class TFrmpic : public ModalForm {
     Q_OBJECT
 public:
-    explicit TFrmpic(QWidget* parent = nullptr);
+    TFrmpic(Session& session, QWidget* parent = nullptr);
     ~TFrmpic() override;
 
     enum class ZoomDirection { In, Out };
@@ -38,10 +39,10 @@ public:
     void ZoomStep(ZoomDirection direction, int step);
 
     // Handlers.
-    void BitBtn2Click();  // Zoom In
-    void BitBtn3Click();  // Zoom Out
-    void BitBtn4Click();  // Reset Image
-    void BitBtn1Click();  // Close
+    void BitBtn2Click();  // "Zoom In"
+    void BitBtn3Click();  // "Zoom Out"
+    void BitBtn4Click();  // "Reset Image"
+    void BitBtn1Click();  // "Close"
 
 private:
     void FormCreate();
@@ -53,10 +54,5 @@ private:
     std::unique_ptr<Ui::TFrmpic> ui;
     int zoomOffset_ = 0;
     QSize viewSize_;
+    WindowSlot<TFrmpic> slot_;
 };
-
-// The one viewer while it exists.
-extern TFrmpic* Frmpic;
-
-// Opens the viewer on a picture (the caller's picture is never changed).
-void OpenPictureViewer(const Picture& picture);

@@ -5,17 +5,16 @@
 #include "formats/host.h"
 #include "formats/jpeg/jpeg.h"
 
-#include <QFileInfo>
 #include <memory>
 
-void WriteJpegFile(const QString& target, const Picture& source, int quality,
-                   const ResultSink& results, Picture* imagejpeg) {
+WriteOutcome WriteJpegFile(const QString& target, const Picture& source, int quality,
+                           Picture* imagejpeg) {
     if (quality < 1 || quality > 100) throw PixError(RangeCheckErrorText());
     // A picture of width or height 0 has nothing libjpeg could encode.
     if (source.width() <= 0 || source.height() <= 0) {
         formatHost().showMessage(
             QStringLiteral("The picture is empty: nothing was written to %1").arg(target));
-        return;
+        return WriteOutcome::Refused;
     }
     auto jpeg = std::make_unique<JpegImage>();
     jpeg->assignBitmap(source.graphic()->toBitmap());
@@ -24,10 +23,5 @@ void WriteJpegFile(const QString& target, const Picture& source, int quality,
     const QByteArray data = jpeg->data();
     if (imagejpeg) imagejpeg->setGraphic(std::move(jpeg));
 
-    if (QFileInfo(target).exists() || QFileInfo(target).isSymLink()) {
-        if (results) results(AlreadyExistsLine(target));
-        return;
-    }
-    WriteWholeFile(target, data, false);
-    if (results) results(CreatedLine(target));
+    return WriteNewFile(target, data);
 }

@@ -4,7 +4,7 @@
 
 #include "formats/bitmap.h"
 #include "formats/graphic.h"
-#include "formats/result_sink.h"
+#include "formats/write_outcome.h"
 #include "formats/screen_metrics.h"
 
 #include <QByteArray>
@@ -63,8 +63,7 @@ void InitMetafileModule();
 
 // Records the 24-bit bitmap into an EMF at (0, 0) at its own size, with the screen as reference
 // device (frame: the screen's physical size in 0.01 mm; no description), and writes it to path
-// unless a file of that name exists: then sink(AlreadyExistsLine(path)) and the file is left
-// alone; else sink(CreatedLine(path)). Throws PixError("Cannot create file %s") when the file
-// cannot be written.
-void WriteMetafile(const QString& path, const Bitmap& picture, const ScreenMetrics& screen,
-                   const ResultSink& sink);
+// unless a file of that name exists (WriteNewFile). Throws PixError("Cannot create file %s")
+// when the file cannot be written.
+WriteOutcome WriteMetafile(const QString& path, const Bitmap& picture,
+                           const ScreenMetrics& screen);

@@ -9,7 +9,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryFile>
 #include <cstdlib>
 #include <cstring>
@@ -82,16 +81,10 @@ void recordPicture(const char* fileName, const Bitmap& source, const ScreenMetri
 
 }  // namespace
 
-void WriteMetafile(const QString& path, const Bitmap& picture, const ScreenMetrics& screen,
-                   const ResultSink& sink) {
-    const auto report = [&sink](const QString& line) {
-        if (sink) sink(line);
-    };
-    const auto exists = [&path] { return QFileInfo::exists(path) || QFileInfo(path).isSymLink(); };
-    if (exists()) {
-        report(AlreadyExistsLine(path));
-        return;
-    }
+WriteOutcome WriteMetafile(const QString& path, const Bitmap& picture,
+                           const ScreenMetrics& screen) {
+    // Recording is the costly part: a name that is taken is settled before it.
+    if (NameTaken(path)) return WriteOutcome::AlreadyExisted;
     QTemporaryFile scratch(QDir::tempPath() + QStringLiteral("/pixolet-XXXXXX.emf"));
     if (!scratch.open()) cannotCreate(path);
     const QString scratchName = scratch.fileName();
@@ -103,13 +96,5 @@ void WriteMetafile(const QString& path, const Bitmap& picture, const ScreenMetri
     } catch (const PixError&) {
         cannotCreate(path);
     }
-    try {
-        WriteWholeFile(path, bytes, false);
-    } catch (const PixError&) {
-        // A file that appeared meanwhile is left alone and reported like any existing one.
-        if (!exists()) throw;
-        report(AlreadyExistsLine(path));
-        return;
-    }
-    report(CreatedLine(path));
+    return WriteNewFile(path, bytes);
 }

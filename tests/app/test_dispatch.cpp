@@ -1,6 +1,5 @@
 // The picks and Continue on the real windows: the main window, the size-adjustment window and the
 // single image viewer, with scripted dialogs and folders of their own.
-#include "app/globals.h"
 #include "app/main_window.h"
 #include "app/selection.h"
 #include "app/settings_file.h"
@@ -18,6 +17,8 @@
 #include "support/scripted_dialogs.h"
 #include "viewers/folder_viewer.h"
 #include "viewers/picture_viewer.h"
+
+#include "platform/session.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -43,22 +44,25 @@ const QChar sep = QDir::separator();
 
 class DispatchTest : public ::testing::Test {
 protected:
+    // First made, last gone: the windows hold their places in it.
+    Session session;
+
     void SetUp() override {
         static const bool formatsRegistered = (InitPictureFormats(), true);
         (void)formatsRegistered;
         setApplicationDataFolderOverride(appData.path());
-        UseSettingsFileForWindowSizes();
-        StoredImagesFolder.clear();
-        WebpagesFolder.clear();
-        FolderImages = {};
-        main = std::make_unique<TFrmfirst>();
-        adjust = std::make_unique<TFrmadjust>(main.get());
-        comp = std::make_unique<TFrmcomp>(adjust.get());
-        options = std::make_unique<TFrmoptions>(adjust.get());
-        results = std::make_unique<TFrmresults>(adjust.get());
-        viewer = std::make_unique<TFrmpic>(main.get());
-        folderViewer = std::make_unique<TFrmfolderview>(main.get());
-        rename = std::make_unique<TFrmRename>(main.get());
+        UseSettingsFileForWindowSizes(session);
+        session.StoredImagesFolder.clear();
+        session.WebpagesFolder.clear();
+        session.FolderImages = {};
+        main = std::make_unique<TFrmfirst>(session);
+        adjust = std::make_unique<TFrmadjust>(session, main.get());
+        comp = std::make_unique<TFrmcomp>(session, adjust.get());
+        options = std::make_unique<TFrmoptions>(session, adjust.get());
+        results = std::make_unique<TFrmresults>(session, adjust.get());
+        viewer = std::make_unique<TFrmpic>(session, main.get());
+        folderViewer = std::make_unique<TFrmfolderview>(session, main.get());
+        rename = std::make_unique<TFrmRename>(session, main.get());
         main->show();
         QApplication::processEvents();
     }
@@ -127,10 +131,10 @@ protected:
         poll.stop();
         return opened;
     }
-    QString storedRoot() const { return WorkFolder + sep + "Stored Images" + sep; }
+    QString storedRoot() const { return session.WorkFolder + sep + "Stored Images" + sep; }
     QString pagesRoot() const { return storedRoot() + "Your Webpages" + sep; }
     QByteArray settings() const {
-        QFile f(SettingsFile);
+        QFile f(session.SettingsFile);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -161,8 +165,8 @@ TEST_F(DispatchTest, FolderPickListsTheFolderThenASinglePickKeepsTheList) {
     EXPECT_FALSE(main->selection.OneImageSelected);
     EXPECT_EQ(main->selection.SelectedFolder, folder);
     EXPECT_EQ(lblFolder->text(), folder);
-    EXPECT_EQ(FolderImages.FolderImageCount, 2);
-    EXPECT_EQ(FolderImages.FolderImageNames, QStringList({"a.bmp", "B.GIF"}));
+    EXPECT_EQ(session.FolderImages.FolderImageCount, 2);
+    EXPECT_EQ(session.FolderImages.FolderImageNames, QStringList({"a.bmp", "B.GIF"}));
     EXPECT_EQ(adjustText("Lblsize"),
               "2 Images Found -> 0 Jpeg, 1 Gif, 1 Bitmap, 0 Metafile, 0 Icon, 0 Tif");
     EXPECT_EQ(adjustText("Lbldetails"), "Images In Folder:");
@@ -182,7 +186,7 @@ TEST_F(DispatchTest, FolderPickListsTheFolderThenASinglePickKeepsTheList) {
               "or smaller, then save.");
     EXPECT_EQ(main->Image1->size(), QSize(104, 78));
     EXPECT_EQ(main->Image1->picture().width(), 400);
-    EXPECT_EQ(IniFile(SettingsFile).readString("History", "Last Dir", {}), folder);
+    EXPECT_EQ(IniFile(session.SettingsFile).readString("History", "Last Dir", {}), folder);
 
     // A single image from elsewhere: the folder and its list stay, the flags switch.
     QDir(pictures.path()).mkdir("one");
@@ -192,7 +196,7 @@ TEST_F(DispatchTest, FolderPickListsTheFolderThenASinglePickKeepsTheList) {
     EXPECT_FALSE(main->selection.FolderSelected);
     EXPECT_EQ(main->selection.SelectedImage, tall);
     EXPECT_EQ(main->selection.SelectedFolder, folder);
-    EXPECT_EQ(FolderImages.FolderImageCount, 2);
+    EXPECT_EQ(session.FolderImages.FolderImageCount, 2);
     EXPECT_EQ(lblFolder->text(), folder);
     const qint64 bytes = QFileInfo(tall).size();
     EXPECT_EQ(main->Image1->size(), QSize(58, 78));
@@ -204,7 +208,7 @@ TEST_F(DispatchTest, FolderPickListsTheFolderThenASinglePickKeepsTheList) {
     EXPECT_EQ(adjustText("Lblname"), "Original Image Name:");
     EXPECT_EQ(adjustText("LblImageName"), "tall.bmp");
     EXPECT_TRUE(adjustText("Lbltitle").startsWith("Slide the scroll bar below or choose"));
-    EXPECT_EQ(IniFile(SettingsFile).readString("History", "Last Dir", {}),
+    EXPECT_EQ(IniFile(session.SettingsFile).readString("History", "Last Dir", {}),
               pictures.path() + sep + "one" + sep);
     EXPECT_EQ(boxes.openDialogsAsked.back().startFolder, folder) << "starts where the last pick was";
 
@@ -224,7 +228,7 @@ TEST_F(DispatchTest, AFileThatFailsToLoadKeepsThePreviousSelection) {
     EXPECT_EQ(main->selection.SelectedImage, good);
     EXPECT_EQ(main->LblChosen->text(), chosen);
     EXPECT_EQ(main->Image1->size(), QSize(78, 78));
-    EXPECT_EQ(adjust->ImageSave.width(), 200);
+    EXPECT_EQ(adjust->ImageSave().width(), 200);
 
     // A TIFF the reader refuses: its own message, no second box, nothing changes.
     RecordingHost host;
@@ -264,10 +268,10 @@ TEST_F(DispatchTest, ADroppedImageOrFolderIsPickedAsTheButtonsWould) {
     EXPECT_TRUE(main->selection.FolderSelected);
     EXPECT_FALSE(main->selection.OneImageSelected);
     EXPECT_EQ(main->selection.SelectedFolder, folder);
-    EXPECT_EQ(FolderImages.FolderImageNames, QStringList({"A.bmp", "b.bmp"}));
+    EXPECT_EQ(session.FolderImages.FolderImageNames, QStringList({"A.bmp", "b.bmp"}));
     EXPECT_EQ(main->Image1->picture().width(), 300) << "the sample is the first listed image";
     EXPECT_EQ(main->LblChosen->text(), "Folder Chosen -> " + folder);
-    EXPECT_EQ(IniFile(SettingsFile).readString("History", "Last Dir", {}), folder);
+    EXPECT_EQ(IniFile(session.SettingsFile).readString("History", "Last Dir", {}), folder);
     EXPECT_TRUE(boxes.openDialogsAsked.empty()) << "a drop asks for nothing";
 
     // One image file: the single pick.
@@ -336,7 +340,7 @@ TEST_F(DispatchTest, TheNoteOnlyForAFolderPickInsideTheCurrentProjectFolder) {
 
     main->RadRename->setChecked(true);
     EXPECT_EQ(continueAnd(), "FrmRename");
-    EXPECT_EQ(StoredImagesFolder, storedRoot());
+    EXPECT_EQ(session.StoredImagesFolder, storedRoot());
     EXPECT_TRUE(boxes.inputsAsked.empty());
 
     pickImage(inside);
@@ -354,7 +358,7 @@ TEST_F(DispatchTest, TheProjectStepNamesCreatesAndReusesTheFolders) {
     // Cancel gives back the pre-filled text, which names the project.
     bool hiddenIsMaster = false;
     EXPECT_EQ(continueAnd([&] {
-                  hiddenIsMaster = adjust->ImageHidden.width() == 40;
+                  hiddenIsMaster = adjust->ImageHidden().width() == 40;
                   adjust->close();
               }),
               "Frmadjust");
@@ -362,10 +366,10 @@ TEST_F(DispatchTest, TheProjectStepNamesCreatesAndReusesTheFolders) {
     EXPECT_EQ(boxes.inputsAsked[0].caption, "Enter a project name or title");
     EXPECT_EQ(boxes.inputsAsked[0].prompt, "Enter a title to help you identify this project:");
     EXPECT_EQ(boxes.inputsAsked[0].prefilled, "Enter Any Title Here");
-    EXPECT_EQ(StoredImagesFolder, storedRoot() + "Enter Any Title Here" + sep);
-    EXPECT_EQ(WebpagesFolder, pagesRoot() + "Enter Any Title Here" + sep);
-    EXPECT_TRUE(QFileInfo(StoredImagesFolder).isDir());
-    EXPECT_TRUE(QFileInfo(WebpagesFolder).isDir());
+    EXPECT_EQ(session.StoredImagesFolder, storedRoot() + "Enter Any Title Here" + sep);
+    EXPECT_EQ(session.WebpagesFolder, pagesRoot() + "Enter Any Title Here" + sep);
+    EXPECT_TRUE(QFileInfo(session.StoredImagesFolder).isDir());
+    EXPECT_TRUE(QFileInfo(session.WebpagesFolder).isDir());
     EXPECT_TRUE(hiddenIsMaster);
     EXPECT_TRUE(boxes.shown.empty());
 
@@ -393,10 +397,10 @@ TEST_F(DispatchTest, TheProjectStepNamesCreatesAndReusesTheFolders) {
     EXPECT_EQ(continueAnd(), "Frmadjust");
     EXPECT_TRUE(QFileInfo(storedRoot() + "  Beach").isDir());
     EXPECT_TRUE(QFileInfo(pagesRoot() + "  Beach").isDir());
-    EXPECT_EQ(ProjectTitle, "  Beach" + QString(sep));
+    EXPECT_EQ(session.ProjectTitle, "  Beach" + QString(sep));
 
     // A title that would reach outside the work folder: the folder error, nothing made.
-    const QStringList before = QDir(WorkFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    const QStringList before = QDir(session.WorkFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     for (const QString& title : {QString("../../escaped"), QString(".."), QString("a/b")}) {
         boxes.inputAnswers.push_back(title);
         EXPECT_EQ(continueAnd(), "") << title.toStdString();
@@ -408,7 +412,7 @@ TEST_F(DispatchTest, TheProjectStepNamesCreatesAndReusesTheFolders) {
     }
     EXPECT_FALSE(QFileInfo(appData.path() + sep + "escaped").exists());
     EXPECT_FALSE(QFileInfo(storedRoot() + "a").exists());
-    EXPECT_EQ(QDir(WorkFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+    EXPECT_EQ(QDir(session.WorkFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
 }
 
 TEST_F(DispatchTest, NoTitleForViewingRenamingIndexingOrOneImage) {
@@ -416,7 +420,7 @@ TEST_F(DispatchTest, NoTitleForViewingRenamingIndexingOrOneImage) {
     bmp(8, 8, "late.bmp");
     main->Radviewer->setChecked(true);
     EXPECT_EQ(continueAnd(), "Frmfolderview");
-    EXPECT_EQ(FolderImages.FolderImageCount, 2) << "the viewer lists the folder again";
+    EXPECT_EQ(session.FolderImages.FolderImageCount, 2) << "the viewer lists the folder again";
     main->RadRename->setChecked(true);
     EXPECT_EQ(continueAnd(), "FrmRename");
     main->RadWebpage->setChecked(true);
@@ -438,8 +442,8 @@ TEST_F(DispatchTest, NoTitleForViewingRenamingIndexingOrOneImage) {
     EXPECT_TRUE(boxes.shown[0].text.startsWith("This option allows you to rename an entire"));
     EXPECT_TRUE(boxes.inputsAsked.empty());
     EXPECT_FALSE(QFileInfo::exists(storedRoot()));
-    EXPECT_EQ(StoredImagesFolder, storedRoot()) << "the bare roots after every Continue";
-    EXPECT_EQ(WebpagesFolder, pagesRoot());
+    EXPECT_EQ(session.StoredImagesFolder, storedRoot()) << "the bare roots after every Continue";
+    EXPECT_EQ(session.WebpagesFolder, pagesRoot());
 }
 
 TEST_F(DispatchTest, ThumbnailWebPageNeedsAFolder) {
@@ -449,7 +453,7 @@ TEST_F(DispatchTest, ThumbnailWebPageNeedsAFolder) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].text.startsWith("Please select an image or folder of images"));
     EXPECT_TRUE(main->Radthumb->isChecked());
-    EXPECT_TRUE(ThumbWebpageWanted);
+    EXPECT_TRUE(session.ThumbWebpageWanted);
     boxes.shown.clear();
 
     pickImage(bmp(20, 10, "b.bmp"));
@@ -464,13 +468,13 @@ TEST_F(DispatchTest, ThumbnailWebPageNeedsAFolder) {
     boxes.inputAnswers.push_back("Pages");
     main->RadThumbWebpage->setChecked(true);
     EXPECT_EQ(continueAnd(), "Frmadjust");
-    EXPECT_TRUE(ThumbWebpageWanted);
+    EXPECT_TRUE(session.ThumbWebpageWanted);
     EXPECT_TRUE(main->Radthumb->isChecked());
     EXPECT_TRUE(QFileInfo(pagesRoot() + "Pages").isDir());
 
     main->RadChange->setChecked(true);
     continueAnd();
-    EXPECT_FALSE(ThumbWebpageWanted) << "kept only until the next Continue";
+    EXPECT_FALSE(session.ThumbWebpageWanted) << "kept only until the next Continue";
 }
 
 TEST_F(DispatchTest, ViewerOpensOnASinglePickAndFromTheSample) {
@@ -484,8 +488,8 @@ TEST_F(DispatchTest, ViewerOpensOnASinglePickAndFromTheSample) {
     main->Radthumb->setChecked(true);
     QSize shown;
     QTimer::singleShot(0, [&] {
-        if (Frmpic->isVisible()) shown = QSize(Frmpic->ReferencePicture().width(), Frmpic->ReferencePicture().height());
-        Frmpic->close();
+        if (session.windows.Frmpic->isVisible()) shown = QSize(session.windows.Frmpic->ReferencePicture().width(), session.windows.Frmpic->ReferencePicture().height());
+        session.windows.Frmpic->close();
     });
     pickImage(bmp(30, 20, "v.bmp"));
     EXPECT_EQ(shown, QSize(30, 20)) << "auto-open: the pick ends in the viewer";
@@ -494,8 +498,8 @@ TEST_F(DispatchTest, ViewerOpensOnASinglePickAndFromTheSample) {
     main->Chkopenviewer->setChecked(false);
     main->Radthumb->setChecked(true);
     QTimer::singleShot(0, [&] {
-        shown = Frmpic->isVisible() ? Frmpic->ViewSize() : QSize();
-        Frmpic->close();
+        shown = session.windows.Frmpic->isVisible() ? session.windows.Frmpic->ViewSize() : QSize();
+        session.windows.Frmpic->close();
     });
     main->Image1Click();
     EXPECT_EQ(shown, QSize(30, 20));
@@ -512,16 +516,16 @@ TEST_F(DispatchTest, ExitFromTheAdjustWindowEndsTheProgramWithSettingsSaved) {
               "Frmadjust");
     EXPECT_TRUE(ended);
     EXPECT_FALSE(main->isVisible());
-    const IniFile ini(SettingsFile);
+    const IniFile ini(session.SettingsFile);
     EXPECT_TRUE(ini.readBool("Screen", "Change", false));
     EXPECT_FALSE(ini.readBool("Screen", "Convert", true));
     EXPECT_NE(ini.readInteger("Frmfirst", "W", 0), 0);
 
     // The next Continue starts with the flag down again.
-    ExitRequested = true;
+    session.ExitRequested = true;
     main->RadRename->setChecked(true);
     continueAnd();
-    EXPECT_FALSE(ExitRequested);
+    EXPECT_FALSE(session.ExitRequested);
 }
 
 TEST_F(DispatchTest, ConversionRunsTheFolderSaveAtFullSizeWithoutTheWindow) {

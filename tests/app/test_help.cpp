@@ -13,6 +13,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
+#include "platform/session.h"
+
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -36,9 +38,12 @@ const QString kSupportNote =
 
 class HelpTest : public ::testing::Test {
 protected:
+    // First made, last gone: the windows hold their places in it.
+    Session session;
+
     void SetUp() override {
         setApplicationDataFolderOverride(appData.path());
-        main = std::make_unique<TFrmfirst>();
+        main = std::make_unique<TFrmfirst>(session);
     }
     void TearDown() override {
         main.reset();

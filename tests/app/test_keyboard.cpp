@@ -48,15 +48,15 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         setApplicationDataFolderOverride(WindowTest::folder.path());
-        first = std::make_unique<TFrmfirst>();
-        adjust = std::make_unique<TFrmadjust>(first.get());
-        comp = std::make_unique<TFrmcomp>(adjust.get());
-        options = std::make_unique<TFrmoptions>(adjust.get());
-        results = std::make_unique<TFrmresults>(adjust.get());
+        first = std::make_unique<TFrmfirst>(session);
+        adjust = std::make_unique<TFrmadjust>(session, first.get());
+        comp = std::make_unique<TFrmcomp>(session, adjust.get());
+        options = std::make_unique<TFrmoptions>(session, adjust.get());
+        results = std::make_unique<TFrmresults>(session, adjust.get());
         choice = std::make_unique<TFrmchoice>(adjust.get());
-        pic = std::make_unique<TFrmpic>(first.get());
-        folderView = std::make_unique<TFrmfolderview>(first.get());
-        rename = std::make_unique<TFrmRename>(first.get());
+        pic = std::make_unique<TFrmpic>(session, first.get());
+        folderView = std::make_unique<TFrmfolderview>(session, first.get());
+        rename = std::make_unique<TFrmRename>(session, first.get());
         about = std::make_unique<TFrmabout>(first.get());
     }
     void TearDown() override {

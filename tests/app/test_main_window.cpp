@@ -1,4 +1,3 @@
-#include "app/globals.h"
 #include "app/main_window.h"
 #include "app/settings_file.h"
 #include "platform/desktop.h"
@@ -7,6 +6,8 @@
 #include "platform/long_operation.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
+
+#include "platform/session.h"
 
 #include <gtest/gtest.h>
 #include <QAccessible>
@@ -28,9 +29,12 @@ namespace {
 
 class MainWindowTest : public ::testing::Test {
 protected:
+    // First made, last gone: the windows hold their places in it.
+    Session session;
+
     void SetUp() override {
         setApplicationDataFolderOverride(appData.path());
-        UseSettingsFileForWindowSizes();
+        UseSettingsFileForWindowSizes(session);
     }
     void TearDown() override { setApplicationDataFolderOverride({}); }
 
@@ -47,7 +51,7 @@ protected:
     }
     // Starts the main window, shown as the program shows it.
     std::unique_ptr<TFrmfirst> start() {
-        auto w = std::make_unique<TFrmfirst>();
+        auto w = std::make_unique<TFrmfirst>(session);
         w->show();
         QApplication::processEvents();
         return w;
@@ -67,16 +71,16 @@ protected:
 TEST_F(MainWindowTest, FirstStartUsesDefaultsAndCreatesOnlyTheWorkFolder) {
     auto w = start();
     EXPECT_EQ(w->objectName(), "Frmfirst");
-    EXPECT_EQ(Frmfirst, w.get());
+    EXPECT_EQ(session.windows.Frmfirst, w.get());
     EXPECT_EQ(w->windowTitle(), "Pixolet");
     QAccessibleInterface* window = QAccessible::queryAccessibleInterface(w.get());
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->role(), QAccessible::Window) << "a window, not a filler, for screen readers";
     EXPECT_EQ(window->text(QAccessible::Name), "Pixolet");
-    EXPECT_EQ(WorkFolder, appData.path() + "/PixoletOut");
-    EXPECT_EQ(SettingsFile, settingsPath());
-    EXPECT_TRUE(QFileInfo(WorkFolder).isDir());
-    EXPECT_FALSE(QFile::exists(SettingsFile)) << "reading never creates the file";
+    EXPECT_EQ(session.WorkFolder, appData.path() + "/PixoletOut");
+    EXPECT_EQ(session.SettingsFile, settingsPath());
+    EXPECT_TRUE(QFileInfo(session.WorkFolder).isDir());
+    EXPECT_FALSE(QFile::exists(session.SettingsFile)) << "reading never creates the file";
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_FALSE(w->selection.OneImageSelected);
     EXPECT_FALSE(w->selection.FolderSelected);
@@ -283,7 +287,7 @@ TEST_F(MainWindowTest, AWorkFolderThatCannotBeCreatedWarnsAndRunsOn) {
     EXPECT_FALSE(w->isVisible()) << "a failed settings write does not keep the program open";
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_EQ(boxes.shown[1].kind, MessageKind::ErrorReport);
-    EXPECT_EQ(boxes.shown[1].text, "Unable to write to " + SettingsFile + ".");
+    EXPECT_EQ(boxes.shown[1].text, "Unable to write to " + session.SettingsFile + ".");
 }
 
 TEST_F(MainWindowTest, ClickingTheSampleChoosesTheViewerAndContinues) {

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "app/project_folders.h"
 #include "app/settings_file.h"
 #include "formats/errors.h"
 
@@ -12,9 +12,6 @@ namespace {
 
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { SettingsFile = file; }
-    void TearDown() override { SettingsFile.clear(); }
-
     void put(const QByteArray& bytes) const {
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -35,20 +32,20 @@ TEST_F(SettingsTest, MissingFileReadsDefaultsAndIsNotCreated) {
     EXPECT_TRUE(ini.readBool("Screen", "Thumb", true));
     EXPECT_EQ(ini.readInteger("Frmfirst", "W", 0), 0);
     EXPECT_EQ(ini.readString("History", "Last Dir", "none"), "none");
-    EXPECT_EQ(ReadSavedWidth("Frmfirst"), 0);
+    EXPECT_EQ(ReadSavedWidth(file, "Frmfirst"), 0);
     EXPECT_FALSE(QFile::exists(file));
 }
 
 TEST_F(SettingsTest, FirstWriteCreatesSectionsInOrder) {
     ini.writeBool("Viewer", "Open", true);
-    SaveWindowSize("Frmfirst", 640, 480);
+    SaveWindowSize(file, "Frmfirst", 640, 480);
     ini.writeString("History", "Last Dir", "/home/me/Pictures/");
     EXPECT_EQ(contents(),
               "[Viewer]\nOpen=1\n[Frmfirst]\nW=640\nH=480\n"
               "[History]\nLast Dir=/home/me/Pictures/\n");
     EXPECT_TRUE(ini.readBool("Viewer", "Open", false));
-    EXPECT_EQ(ReadSavedWidth("Frmfirst"), 640);
-    EXPECT_EQ(ReadSavedHeight("Frmfirst"), 480);
+    EXPECT_EQ(ReadSavedWidth(file, "Frmfirst"), 640);
+    EXPECT_EQ(ReadSavedHeight(file, "Frmfirst"), 480);
     EXPECT_EQ(ini.readString("History", "Last Dir", {}), "/home/me/Pictures/");
     // Nothing is left beside the file by the replace-through-a-new-file write.
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),

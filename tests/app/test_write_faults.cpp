@@ -2,7 +2,6 @@
 // name the file system refuses, a read-only folder and a full file system (the last two inside a
 // mount namespace of their own). Each must end in its own error text, leave no half-written file
 // and leave the files already there as they were.
-#include "app/globals.h"
 #include "app/settings_file.h"
 #include "formats/bmp/bmp.h"
 #include "formats/errors.h"
@@ -12,7 +11,7 @@
 #include "formats/jpeg/jpeg_writer.h"
 #include "formats/metafile/metafile.h"
 #include "formats/picture.h"
-#include "formats/result_sink.h"
+#include "support/result_lines.h"
 #include "formats/tiff/tiff_writer.h"
 #include "support/corpus.h"
 #include "support/recording_host.h"
@@ -28,6 +27,13 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// Where a writer's result lines go: made from its outcome, as the results window makes them.
+using ResultSink = std::function<void(const QString& line)>;
+
+void Report(const ResultSink& sink, WriteOutcome outcome, const QString& path) {
+    if (outcome != WriteOutcome::Refused) sink(ResultLine(outcome, path));
+}
 
 struct Outcome {
     QString error;       // the PixError text, empty when none was thrown
@@ -64,7 +70,7 @@ const MetafileGraphic& LoadedMetafile() {
     static const MetafileGraphic graphic = [] {
         QTemporaryDir dir;
         const QString path = dir.filePath("source.emf");
-        WriteMetafile(path, Picture200(), ScreenMetrics{}, ResultSink{});
+        WriteMetafile(path, Picture200(), ScreenMetrics{});
         MetafileGraphic g{ScreenMetrics{}};
         g.loadFromFile(path);
         return g;
@@ -105,7 +111,7 @@ std::vector<Writer> AllWriters() {
          [](const QString& path, const ResultSink& sink) {
              Picture picture;
              picture.assign(Picture200());
-             WriteJpegFile(path, picture, 75, sink);
+             Report(sink, WriteJpegFile(path, picture, 75), path);
          }},
         {"BMP", ".bmp", true,
          [](const QString& path, const ResultSink&) { SaveBitmapAsBmp(Picture200(), path); }},
@@ -113,7 +119,7 @@ std::vector<Writer> AllWriters() {
          [](const QString& path, const ResultSink&) { SaveBitmapAsTiff(Picture200(), path); }},
         {"EMF", ".emf", false,
          [](const QString& path, const ResultSink& sink) {
-             WriteMetafile(path, Picture200(), ScreenMetrics{}, sink);
+             Report(sink, WriteMetafile(path, Picture200(), ScreenMetrics{}), path);
          }},
         {"EMF graphic", ".emf", true,
          [](const QString& path, const ResultSink&) { LoadedMetafile().saveToFile(path); }},
@@ -212,15 +218,13 @@ TEST(WriteFaults, WindowSizeThroughTheSettingsFile) {
     const QString plain = dir.path() + "/plain.txt";
     QFile(plain).open(QIODevice::WriteOnly);
     for (const QString& target : {QStringLiteral("/dev/full"), plain + "/pixolet.ini"}) {
-        SettingsFile = target;
         try {
-            SaveWindowSize(QStringLiteral("Frmfirst"), 640, 480);
+            SaveWindowSize(target, QStringLiteral("Frmfirst"), 640, 480);
             ADD_FAILURE() << "saving into " << target.toStdString() << " reported success";
         } catch (const PixError& e) {
             EXPECT_EQ(e.text(), QStringLiteral("Unable to write to %1").arg(target));
         }
     }
-    SettingsFile.clear();
 }
 
 // The folders of the next two cases are mounts made by a shell in a new mount (and user)

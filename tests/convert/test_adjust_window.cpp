@@ -23,8 +23,8 @@ class AdjustWindowTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        viewer = std::make_unique<TFrmpic>();
-        window = std::make_unique<TFrmadjust>();
+        viewer = std::make_unique<TFrmpic>(session);
+        window = std::make_unique<TFrmadjust>(session);
     }
     void TearDown() override {
         window.reset();
@@ -58,15 +58,15 @@ protected:
 
 TEST_F(AdjustWindowTest, CreationStateAndEnterDefaults) {
     EXPECT_EQ(window->objectName(), "Frmadjust");
-    EXPECT_EQ(Frmadjust, window.get());
+    EXPECT_EQ(session.windows.Frmadjust, window.get());
     EXPECT_EQ(window->windowTitle(), "Pixolet");
     EXPECT_EQ(text("LblNewWidth"), "0");
     EXPECT_EQ(text("LblNewHeight"), "0");
     EXPECT_EQ(text("Lblpercent"), "100%");
     EXPECT_EQ(window->PreviewSize(), QSize(0, 0));
     EXPECT_EQ(window->PreviewPicture().width(), 0);
-    EXPECT_FALSE(window->ExactSizeSet);
-    EXPECT_TRUE(window->ProgramFolder.endsWith('/'));
+    EXPECT_FALSE(window->ExactSizeSet());
+    EXPECT_TRUE(window->ProgramFolder().endsWith('/'));
     EXPECT_TRUE(control<QRadioButton>("RadPercent")->isChecked());
     EXPECT_TRUE(control<QFrame>("PanelPercent")->isEnabled());
     EXPECT_FALSE(control<QFrame>("PanelCalculate")->isEnabled());
@@ -94,7 +94,7 @@ TEST_F(AdjustWindowTest, SliderRoundsHalvesToEvenAndDrawsFromTheMaster) {
         EXPECT_EQ(text("Lblpercent"), QString::number(c.percent) + "%");
         const Picture& preview = window->PreviewPicture();
         EXPECT_EQ(preview.width(), c.expected);
-        const Bitmap expected = StretchPicture(window->ImageSave, c.expected,
+        const Bitmap expected = StretchPicture(window->ImageSave(), c.expected,
                                                ScaledLength(3, c.percent));
         if (c.expected > 0 && expected.height() > 0) {
             Bitmap drawn = StretchPicture(preview, preview.width(), preview.height());
@@ -123,7 +123,7 @@ TEST_F(AdjustWindowTest, PreviewFollowsTheThumbWhileDragged) {
     // The box paints the preview's pixels.
     window->Image1()->resize(532, 356);
     const QImage painted = window->Image1()->grab().toImage();
-    const Bitmap whole = StretchPicture(window->ImageSave, 500, 250);
+    const Bitmap whole = StretchPicture(window->ImageSave(), 500, 250);
     for (QPoint p : {QPoint(0, 0), QPoint(123, 45), QPoint(499, 249), QPoint(300, 200)})
         EXPECT_EQ(painted.pixel(p) & 0xFFFFFF, PixelAt(whole, p.x(), p.y())) << p.x() << "," << p.y();
 }
@@ -144,15 +144,15 @@ TEST_F(AdjustWindowTest, ExactSizeByEnterInTheWidthBox) {
     QTest::keyClick(width, Qt::Key_Return);
 
     EXPECT_TRUE(window->isVisible()) << "Enter must not close the window";
-    EXPECT_FALSE(ExitRequested);
+    EXPECT_FALSE(session.ExitRequested);
     EXPECT_EQ(window->PreviewSize(), QSize(640, 480));
     EXPECT_EQ(shownSize(), QSize(640, 480));
     EXPECT_EQ(text("Lblpercent"), "");
-    EXPECT_TRUE(window->ExactSizeSet);
+    EXPECT_TRUE(window->ExactSizeSet());
     EXPECT_EQ(width->text(), "640") << "the boxes keep what was typed";
     // Distorted, not cropped: the whole source spans the new size.
     EXPECT_TRUE(SamePixels(StretchPicture(window->PreviewPicture(), 640, 480),
-                           StretchPicture(window->ImageSave, 640, 480)));
+                           StretchPicture(window->ImageSave(), 640, 480)));
     EXPECT_TRUE(boxes.shown.empty());
     window->hide();
 }
@@ -219,19 +219,19 @@ TEST_F(AdjustWindowTest, ResetAndModeSwitchInExactMode) {
     load(bmpFile(100, 80));
     slider()->setValue(50);
     calculate("64", "48");
-    ASSERT_TRUE(window->ExactSizeSet);
+    ASSERT_TRUE(window->ExactSizeSet());
 
     // Back to percent mode: the exact preview and the flag stay until the slider moves.
     control<QRadioButton>("RadPercent")->click();
     EXPECT_EQ(window->PreviewSize(), QSize(64, 48));
-    EXPECT_TRUE(window->ExactSizeSet);
+    EXPECT_TRUE(window->ExactSizeSet());
     EXPECT_EQ(text("Lblpercent"), "");
 
     // Reset in exact mode keeps the exact size but clears the flag.
     control<QRadioButton>("RadCalculate")->click();
     control<QPushButton>("BitBtn1")->click();
     EXPECT_EQ(window->PreviewSize(), QSize(64, 48));
-    EXPECT_FALSE(window->ExactSizeSet);
+    EXPECT_FALSE(window->ExactSizeSet());
     EXPECT_EQ(text("Lblpercent"), "100%");
     EXPECT_EQ(slider()->value(), 100);
     EXPECT_TRUE(control<QLineEdit>("EdW")->text().isEmpty());
@@ -242,7 +242,7 @@ TEST_F(AdjustWindowTest, ResetAndModeSwitchInExactMode) {
     EXPECT_EQ(window->PreviewSize(), QSize(30, 20));
     EXPECT_EQ(shownSize(), QSize(30, 20));
     EXPECT_EQ(text("Lblpercent"), "100%");
-    EXPECT_FALSE(window->ExactSizeSet);
+    EXPECT_FALSE(window->ExactSizeSet());
     EXPECT_TRUE(control<QRadioButton>("RadCalculate")->isChecked());
     EXPECT_TRUE(SamePixels(StretchPicture(window->PreviewPicture(), 30, 20), patternBitmap(30, 20)));
 
@@ -256,8 +256,7 @@ TEST_F(AdjustWindowTest, SliderSizeOverTheLimitIsRefused) {
     load(bmpFile(90, 90));
     slider()->setValue(150);
     // A source whose 400 % needs 36000 x 36000 pixels (3.9 GB).
-    window->OriginalWidth = 9000;
-    window->OriginalHeight = 9000;
+    window->SetOriginalSize(9000, 9000);
     slider()->setValue(400);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::Plain);
@@ -272,24 +271,25 @@ TEST_F(AdjustWindowTest, LoadSwitchesAndSeparateCopies) {
     SKIP_WITHOUT_CORPUS();
     const QString gif = corpusDir() + "/gif/gdk-pixbuf/randomly-modified/valid.1.gif";
     load(gif);
-    EXPECT_EQ(window->OriginalWidth, 115);
-    EXPECT_EQ(window->OriginalHeight, 51);
+    EXPECT_EQ(window->OriginalWidth(), 115);
+    EXPECT_EQ(window->OriginalHeight(), 51);
     EXPECT_EQ(text("LblOldWidth"), "Original Width: 115");
     EXPECT_EQ(text("LblOldHeight"), "Original Height: 51");
     const Picture& preview = window->PreviewPicture();
-    const Bitmap master = StretchPicture(window->ImageSave, 115, 51);
-    EXPECT_TRUE(SamePixels(StretchPicture(window->ImageHidden, 115, 51), master));
+    const Bitmap master = StretchPicture(window->ImageSave(), 115, 51);
+    EXPECT_TRUE(SamePixels(StretchPicture(window->ImageHidden(), 115, 51), master));
     EXPECT_TRUE(SamePixels(StretchPicture(preview, 115, 51), master));
     // Changing the working picture leaves the master alone.
-    window->ImageHidden.bitmap().create(3, 3, 24);
-    EXPECT_EQ(window->ImageSave.width(), 115);
+    // As a batch would, through the window's own reference to it.
+    const_cast<Picture&>(window->ImageHidden()).bitmap().create(3, 3, 24);
+    EXPECT_EQ(window->ImageSave().width(), 115);
 
     // Switches off: only the working picture changes (the batch's load).
     slider()->setValue(40);
     window->LoadIntoAdjustWindow(bmpFile(20, 10), false, false);
-    EXPECT_EQ(window->ImageHidden.width(), 20);
-    EXPECT_EQ(window->ImageSave.width(), 115);
-    EXPECT_EQ(window->OriginalWidth, 115);
+    EXPECT_EQ(window->ImageHidden().width(), 20);
+    EXPECT_EQ(window->ImageSave().width(), 115);
+    EXPECT_EQ(window->OriginalWidth(), 115);
     EXPECT_EQ(slider()->value(), 40);
     EXPECT_EQ(shownSize(), QSize(46, 20));
 
@@ -301,7 +301,7 @@ TEST_F(AdjustWindowTest, LoadSwitchesAndSeparateCopies) {
         f.write("BM not a bitmap");
     }
     EXPECT_THROW(load(broken), PixError);
-    EXPECT_EQ(window->OriginalWidth, 115);
+    EXPECT_EQ(window->OriginalWidth(), 115);
 
     // A TIFF the reader refuses: its own message only, and the load ends with nothing changed.
     RecordingHost host;
@@ -315,23 +315,23 @@ TEST_F(AdjustWindowTest, LoadSwitchesAndSeparateCopies) {
     load(refused);
     EXPECT_FALSE(host.messages.isEmpty());
     EXPECT_EQ(boxes.shown.size(), boxesBefore);
-    EXPECT_EQ(window->ImageHidden.width(), 20);
-    EXPECT_EQ(window->ImageSave.width(), 115);
-    EXPECT_EQ(window->OriginalWidth, 115);
+    EXPECT_EQ(window->ImageHidden().width(), 20);
+    EXPECT_EQ(window->ImageSave().width(), 115);
+    EXPECT_EQ(window->OriginalWidth(), 115);
     EXPECT_EQ(shownSize(), QSize(46, 20));
 }
 
 TEST_F(AdjustWindowTest, IconDrawnUnscaledOverWhite) {
     SKIP_WITHOUT_CORPUS();
     load(corpusDir() + "/ico/image-rs/bmp-32bpp-alpha.ico");
-    ASSERT_EQ(window->OriginalWidth, 32);
+    ASSERT_EQ(window->OriginalWidth(), 32);
     slider()->setValue(200);
     const Picture& preview = window->PreviewPicture();
     ASSERT_EQ(preview.width(), 64);
     const Bitmap shown = StretchPicture(preview, 64, 64);
     Bitmap icon;
     icon.create(32, 32, 24);
-    const Bitmap natural = StretchPicture(window->ImageSave, 32, 32);
+    const Bitmap natural = StretchPicture(window->ImageSave(), 32, 32);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
             const QRgb want = (x < 32 && y < 32) ? PixelAt(natural, x, y) : 0xFFFFFF;
@@ -358,20 +358,20 @@ TEST_F(AdjustWindowTest, ViewerExitAndPreviousPage) {
     // Exit from inside the modal loop: the flag, and the window closes.
     QTimer::singleShot(0, [&] { control<QPushButton>("BitBtn5")->click(); });
     window->showModal();
-    EXPECT_TRUE(ExitRequested);
+    EXPECT_TRUE(session.ExitRequested);
     EXPECT_FALSE(window->isVisible());
 
-    ExitRequested = false;
+    session.ExitRequested = false;
     QTimer::singleShot(0, [&] { control<QPushButton>("BitBtn4")->click(); });
     window->showModal();
-    EXPECT_FALSE(ExitRequested);
+    EXPECT_FALSE(session.ExitRequested);
     EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(AdjustWindowTest, SavedSizeRestoredAndSavedOnClose) {
-    IniFile(SettingsFile).writeInteger("Frmadjust", "W", 800);
-    IniFile(SettingsFile).writeInteger("Frmadjust", "H", 0);
-    TFrmadjust second;
+    IniFile(session.SettingsFile).writeInteger("Frmadjust", "W", 800);
+    IniFile(session.SettingsFile).writeInteger("Frmadjust", "H", 0);
+    TFrmadjust second(session);
     QTimer::singleShot(0, [&] {
         EXPECT_EQ(second.frameGeometry().width(), 800);
         second.resize(790, 590);
@@ -379,8 +379,8 @@ TEST_F(AdjustWindowTest, SavedSizeRestoredAndSavedOnClose) {
     });
     second.showModal();
     const QSize outer = second.frameGeometry().size();
-    EXPECT_EQ(ReadSavedWidth("Frmadjust"), outer.width());
-    EXPECT_EQ(ReadSavedHeight("Frmadjust"), outer.height());
+    EXPECT_EQ(ReadSavedWidth(session.SettingsFile, "Frmadjust"), outer.width());
+    EXPECT_EQ(ReadSavedHeight(session.SettingsFile, "Frmadjust"), outer.height());
     EXPECT_EQ(outer.height() - (second.frameGeometry().height() - second.height()), 590);
 }
 

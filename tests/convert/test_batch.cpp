@@ -3,6 +3,7 @@
 // bytes checked against ImageMagick and cjpeg.
 
 #include "convert/batch.h"
+#include "support/result_lines.h"
 #include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
 #include "formats/jpeg/jpeg.h"
@@ -48,7 +49,7 @@ protected:
     }
     QStringList run(const QString& mask = QStringLiteral("*.*")) {
         QStringList lines;
-        processed = RunBatch(job, mask, working, [&](const QString& l) { lines << l; });
+        processed = RunBatch(job, mask, working, [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); });
         return lines;
     }
     QSize outputSize(const QString& name) {
@@ -125,7 +126,7 @@ TEST_F(BatchTest, NothingIsReplacedAndSourcesStayUnchanged) {
                             OutputType::Metafile}) {
         SCOPED_TRACE(int(type));
         job.type = type;
-        const QString ext = OutputExtension(type);
+        const QString ext = OutputFormatOf(type).extension;
         // a.bmp and a.gif share one output name: the one listed second is left to the first.
         EXPECT_EQ(run(), (QStringList{CreatedLine(outPath("a" + ext)),
                                       AlreadyExistsLine(outPath("a" + ext)),
@@ -154,7 +155,7 @@ TEST_F(BatchTest, ARefusedTiffWritesNothingAndTheRunGoesOn) {
     EXPECT_FALSE(QFile::exists(outPath("b.BMP")));
     EXPECT_FALSE(host.messages.isEmpty());
     EXPECT_EQ(files[2].outputPath, outPath("c.BMP"));
-    EXPECT_FALSE(files[2].alreadyExisted);
+    EXPECT_NE(files[2].outcome, WriteOutcome::AlreadyExisted);
 }
 
 TEST_F(BatchTest, ADamagedFileStopsTheRunKeepingWhatWasWritten) {
@@ -165,7 +166,7 @@ TEST_F(BatchTest, ADamagedFileStopsTheRunKeepingWhatWasWritten) {
     bad.close();
     bmp("c.bmp", 10, 10);
     QStringList lines;
-    EXPECT_ANY_THROW(RunBatch(job, "*.*", working, [&](const QString& l) { lines << l; }));
+    EXPECT_ANY_THROW(RunBatch(job, "*.*", working, [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); }));
     EXPECT_EQ(lines, QStringList{CreatedLine(outPath("a.JPG"))});
     EXPECT_TRUE(QFile::exists(outPath("a.JPG")));
     EXPECT_FALSE(QFile::exists(outPath("b.JPG")));
@@ -177,7 +178,7 @@ TEST_F(BatchTest, AnEmptyNewSizeWritesNothingAndSaysSo) {
     job.sizing.percent = 1;
     QStringList lines;
     const ConvertedFile file = ConvertOneFile(job, "tiny.bmp", working,
-                                              [&](const QString& l) { lines << l; });
+                                              [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); });
     EXPECT_TRUE(file.skipped);
     EXPECT_TRUE(lines.isEmpty());
     EXPECT_EQ(host.messages.size(), 1);

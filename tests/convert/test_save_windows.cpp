@@ -9,6 +9,7 @@
 #include "formats/file_io.h"
 #include "platform/long_operation.h"
 #include "support/corpus.h"
+#include "support/result_lines.h"
 #include "support/modal_script.h"
 #include "support/recording_desktop.h"
 #include "support/recording_host.h"
@@ -59,13 +60,13 @@ class SaveWindowsTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        viewer = std::make_unique<TFrmpic>();
-        adjust = std::make_unique<TFrmadjust>();
-        comp = std::make_unique<TFrmcomp>(adjust.get());
-        options = std::make_unique<TFrmoptions>(adjust.get());
-        results = std::make_unique<TFrmresults>(adjust.get());
+        viewer = std::make_unique<TFrmpic>(session);
+        adjust = std::make_unique<TFrmadjust>(session);
+        comp = std::make_unique<TFrmcomp>(session, adjust.get());
+        options = std::make_unique<TFrmoptions>(session, adjust.get());
+        results = std::make_unique<TFrmresults>(session, adjust.get());
         ASSERT_TRUE(pictures.isValid() && stored.isValid());
-        StoredImagesFolder = stored.path() + QLatin1Char('/');
+        session.StoredImagesFolder = stored.path() + QLatin1Char('/');
     }
     void TearDown() override {
         results.reset();
@@ -73,7 +74,7 @@ protected:
         comp.reset();
         adjust.reset();
         viewer.reset();
-        StoredImagesFolder.clear();
+        session.StoredImagesFolder.clear();
         WindowTest::TearDown();
     }
 
@@ -81,12 +82,11 @@ protected:
         return child<QLabel>(adjust.get(), QStringLiteral("Lblnote%1").arg(n).toLatin1())->text();
     }
     void loadOne(const QString& path) {
-        adjust->FolderSelected = false;
+        adjust->UseSelection(false, {});
         ASSERT_EQ(adjust->LoadIntoAdjustWindow(path, true, true), LoadOutcome::Loaded);
     }
     void useFolder() {
-        adjust->FolderSelected = true;
-        adjust->SelectedFolder = pictures.path() + QLatin1Char('/');
+        adjust->UseSelection(true, pictures.path() + QLatin1Char('/'));
     }
     QString picture(int w, int h, const QString& name) {
         const QString path = pictures.filePath(name);
@@ -144,7 +144,8 @@ TEST_F(SaveWindowsTest, DialogsAtCreationAndTheQualityWords) {
         EXPECT_EQ(child<QLabel>(comp.get(), "LblComp")->text(), w.compression) << w.q;
     }
     // A second quality window keeps 75 only when its label starts empty: a new one does.
-    EXPECT_EQ(TFrmcomp().Quality(), 75);
+    Session another;
+    EXPECT_EQ(TFrmcomp(another).Quality(), 75);
 }
 
 TEST_F(SaveWindowsTest, TifByTheCloseBoxThenCancelKeepingTheLastChoice) {
@@ -182,7 +183,7 @@ TEST_F(SaveWindowsTest, TifByTheCloseBoxThenCancelKeepingTheLastChoice) {
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::Information);
     EXPECT_EQ(boxes.shown[0].text, "You chose cancel, nothing was done.");
-    EXPECT_EQ(adjust->SaveDialog1.defaultExtension, "TIF");
+    EXPECT_EQ(adjust->SaveDialog1().defaultExtension, "TIF");
     EXPECT_EQ(note(2), typed);
 
     // A cancelled file dialog: nothing written, nothing said.
@@ -232,7 +233,7 @@ TEST_F(SaveWindowsTest, BmpSaveRedrawsThePreviewFirst) {
     EXPECT_EQ(sizeOf(target), QSize(30, 20));
     EXPECT_TRUE(child<QLineEdit>(adjust.get(), "EdW")->text().isEmpty());
     EXPECT_TRUE(child<QLineEdit>(adjust.get(), "EdH")->text().isEmpty());
-    EXPECT_FALSE(adjust->ExactSizeSet);
+    EXPECT_FALSE(adjust->ExactSizeSet());
 
     // An exact size left over after going back to percent mode gives way to the slider; a
     // BMP replaces the file there.
@@ -244,7 +245,7 @@ TEST_F(SaveWindowsTest, BmpSaveRedrawsThePreviewFirst) {
     save();
     EXPECT_EQ(sizeOf(target), QSize(50, 40));
     EXPECT_TRUE(SamePixels(DecodeBmp(ReadFileBytes(target)),
-                           StretchPicture(adjust->ImageSave, 50, 40)));
+                           StretchPicture(adjust->ImageSave(), 50, 40)));
 }
 
 TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
@@ -255,7 +256,7 @@ TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
     const QStringList first{note(1), note(2), note(3), note(4)};
     calculate->click();
     EXPECT_EQ((QStringList{note(1), note(2), note(3), note(4)}), first);
-    const QDir work(WorkFolder);
+    const QDir work(session.WorkFolder);
     const auto bytes = [&](const char* name) {
         return QString::number(QFileInfo(work.filePath(name)).size());
     };
@@ -318,7 +319,7 @@ TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
                                             CreatedLine(storedFile("b.JPG"))}));
     EXPECT_EQ(sizeOf(storedFile("a.JPG")), QSize(25, 25));
     EXPECT_EQ(sizeOf(storedFile("b.JPG")), QSize(160, 120));
-    EXPECT_EQ(adjust->ProcessedCount, 3);
+    EXPECT_EQ(adjust->ProcessedCount(), 3);
     EXPECT_EQ(watch.progress,
               (QStringList{"Processing -> a.bmp", "Processing a.gif", "Processing b.bmp"}));
     EXPECT_EQ(watch.counts[0], "Please be patient. Reading File #0 File name: " +
@@ -387,7 +388,7 @@ TEST_F(SaveWindowsTest, AMaskThatMatchesNothing) {
     EXPECT_EQ(results->Lines(), (QStringList{"** No images of type *.GIF found in this folder",
                                             "** Select a different type or different folder"}));
     EXPECT_EQ(results->Lblcount()->text(), "");
-    EXPECT_EQ(adjust->ProcessedCount, 0);
+    EXPECT_EQ(adjust->ProcessedCount(), 0);
     EXPECT_TRUE(QDir(stored.path()).isEmpty());
 }
 
@@ -405,7 +406,7 @@ TEST_F(SaveWindowsTest, ADamagedFileStopsTheRunKeepingWhatWasDone) {
     EXPECT_FALSE(QFile::exists(storedFile("c.BMP")));
     EXPECT_TRUE(results->Lblcount()->text().startsWith("Please be patient. Reading File #0"));
     EXPECT_EQ(note(1), "Processing images. Please be patient.");
-    EXPECT_EQ(adjust->ProcessedCount, 2);
+    EXPECT_EQ(adjust->ProcessedCount(), 2);
     // The run is over: saving works again.
     EXPECT_FALSE(LongOperation::running());
     EXPECT_TRUE(child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled());
@@ -466,10 +467,10 @@ TEST_F(SaveWindowsTest, ADoubleClickedResultLineOpensItsFileOrTheExistingFilesFo
     const QString existing = storedFile("b.JPG");
     WriteWholeFile(made, "x", false);
     WriteWholeFile(existing, "x", false);
-    results->AddLine(CreatedLine(made));
-    results->AddLine(AlreadyExistsLine(existing));
+    results->AddResult(WriteOutcome::Written, made);
+    results->AddResult(WriteOutcome::AlreadyExisted, existing);
     results->AddLine("** Select a different type or different folder");
-    results->AddLine(CreatedLine(storedFile("moved away.JPG")));
+    results->AddResult(WriteOutcome::Written, storedFile("moved away.JPG"));
     results->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(results.get()));
     const auto doubleClick = [&](int row) {
@@ -522,7 +523,7 @@ TEST_F(SaveWindowsTest, OneRunAtATimeAndACloseWaitsForTheEnd) {
     EXPECT_TRUE(visibleDuringRun);
     EXPECT_EQ(results->LineCount(), 2);
     EXPECT_EQ(note(3), "");  // the estimate did not run
-    EXPECT_FALSE(QFile::exists(QDir(WorkFolder).filePath("Temp.jpg")));
+    EXPECT_FALSE(QFile::exists(QDir(session.WorkFolder).filePath("Temp.jpg")));
     // The close happens on the next turn of the event loop after the run.
     QApplication::processEvents();
     EXPECT_FALSE(adjust->isVisible());
@@ -534,8 +535,8 @@ TEST_F(SaveWindowsTest, TheThumbnailWebPageFollowsTheRun) {
     SKIP_WITHOUT_CORPUS();
     RecordingDesktop desktop;
     QTemporaryDir pages;
-    WebpagesFolder = pages.path() + QLatin1Char('/');
-    ThumbWebpageWanted = true;
+    session.WebpagesFolder = pages.path() + QLatin1Char('/');
+    session.ThumbWebpageWanted = true;
     ASSERT_TRUE(QFile::copy(corpusDir() + "/jpeg/pillow/flower2.jpg", pictures.filePath("beach.jpg")));
     ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/pillow/hopper.gif", pictures.filePath("flowers.gif")));
     useFolder();
@@ -566,8 +567,8 @@ TEST_F(SaveWindowsTest, TheThumbnailWebPageFollowsTheRun) {
     EXPECT_FALSE(QFile::exists(pages.filePath("index.html")));
     EXPECT_EQ(desktop.openedFiles.size(), 1);
     EXPECT_TRUE(boxes.texts().last().startsWith("No JPG thumbnails were created."));
-    ThumbWebpageWanted = false;
-    WebpagesFolder.clear();
+    session.ThumbWebpageWanted = false;
+    session.WebpagesFolder.clear();
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // The web pages in a real browser: headless Chromium, started directly (never through the
 // desktop's open action), loads index.html and the check looks through the browser's own DOM
 // at the thumbnails, the link targets and a click into the "main" frame.
-#include "app/globals.h"
 #include "app/picture_index.h"
 #include "convert/batch.h"
 #include "convert/web_pages.h"
@@ -61,20 +60,22 @@ protected:
         (void)formatsRegistered;
     }
     void TearDown() override {
-        StoredImagesFolder.clear();
-        WebpagesFolder.clear();
+        storedImages.clear();
+        webpages.clear();
     }
     QTemporaryDir root;
     ScriptedDialogs boxes;
+    // The project's output folders the page steps are given.
+    QString storedImages, webpages;
     RecordingDesktop desktop;
 };
 
 TEST_F(BrowserTest, AThumbnailGalleryShowsItsPictures) {
     SKIP_WITHOUT_CORPUS();
     const QString photos = root.filePath("photos") + "/";
-    StoredImagesFolder = root.filePath("stored") + "/";
-    WebpagesFolder = root.filePath("pages") + "/";
-    for (const QString& folder : {photos, StoredImagesFolder, WebpagesFolder})
+    storedImages = root.filePath("stored") + "/";
+    webpages = root.filePath("pages") + "/";
+    for (const QString& folder : {photos, storedImages, webpages})
         QDir().mkpath(folder);
     copyCorpus("jpeg/pillow/flower2.jpg", photos + "flower.jpg");
     copyCorpus("jpeg/exif-orientation/Landscape_1.jpg", photos + "beach & sea #1.JPG");
@@ -84,19 +85,19 @@ TEST_F(BrowserTest, AThumbnailGalleryShowsItsPictures) {
     // The batch at 20 % with JPEG output and the web page wanted.
     BatchJob job;
     job.sourceFolder = photos;
-    job.outputFolder = StoredImagesFolder;
+    job.outputFolder = storedImages;
     job.sizing.percent = 20;
     Picture working;
     int jpegSources = 0;
     RunBatch(job, "*.*", working, {}, [&](const QString& name, const ConvertedFile&, bool) {
-        CopyThumbnailAndPicture(photos, name);
+        CopyThumbnailAndPicture(storedImages, webpages, photos, name);
         if (AsciiUpperCase(ExtractFileExtension(name)) == ".JPG") ++jpegSources;
     });
     ASSERT_EQ(jpegSources, 3);
     boxes.confirmAnswers = {true};
-    OfferThumbnailWebpage(true);
-    ASSERT_EQ(desktop.openedFiles, QStringList{WebpagesFolder + "index.html"});
-    checkInBrowser(WebpagesFolder + "index.html", jpegSources, "gallery.png");
+    OfferThumbnailWebpage(webpages, true);
+    ASSERT_EQ(desktop.openedFiles, QStringList{webpages + "index.html"});
+    checkInBrowser(webpages + "index.html", jpegSources, "gallery.png");
 }
 
 TEST_F(BrowserTest, APictureIndexLinksNamesWithBlanksAmpersandsAndHashes) {

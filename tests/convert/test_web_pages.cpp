@@ -1,6 +1,5 @@
 // The thumbnail web page: its pages byte for byte, the copies beside each thumbnail, and the
 // step after the run with its question, its messages and the desktop's answer.
-#include "app/globals.h"
 #include "convert/web_pages.h"
 #include "formats/errors.h"
 #include "platform/dialogs.h"
@@ -32,20 +31,22 @@ class WebPagesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         source = root.filePath("photos") + "/";
-        StoredImagesFolder = root.filePath("stored") + "/";
-        WebpagesFolder = root.filePath("pages") + "/";
-        for (const QString& folder : {source, StoredImagesFolder, WebpagesFolder})
+        storedImages = root.filePath("stored") + "/";
+        webpages = root.filePath("pages") + "/";
+        for (const QString& folder : {source, storedImages, webpages})
             QDir().mkpath(folder);
     }
     void TearDown() override {
-        StoredImagesFolder.clear();
-        WebpagesFolder.clear();
+        storedImages.clear();
+        webpages.clear();
     }
-    QString page(const char* name) const { return WebpagesFolder + name; }
+    QString page(const char* name) const { return webpages + name; }
 
     QTemporaryDir root;
     QString source;
     ScriptedDialogs boxes;
+    // The project's output folders the page steps are given.
+    QString storedImages, webpages;
     RecordingDesktop desktop;
 };
 
@@ -100,15 +101,15 @@ TEST(WebPageText, NamesAreEscapedSoEveryNameLinksAndShows) {
 // Which sources are copied at all is the folder run's test; here: what is copied from where.
 TEST_F(WebPagesTest, CopiesReplaceAndAMissingThumbnailIsSkipped) {
     writeFile(source + "beach.jpg", "full beach");
-    writeFile(StoredImagesFolder + "beach.JPG", "small beach");
-    CopyThumbnailAndPicture(source, "beach.jpg");
+    writeFile(storedImages + "beach.JPG", "small beach");
+    CopyThumbnailAndPicture(storedImages, webpages, source, "beach.jpg");
     EXPECT_EQ(readAll(page("T_beach.jpg")), "small beach");
 
     // A later run replaces the copies; a missing thumbnail is skipped without a word.
     writeFile(source + "beach.jpg", "new beach");
     writeFile(source + "SEA.Jpg", "full sea");
-    CopyThumbnailAndPicture(source, "beach.jpg");
-    CopyThumbnailAndPicture(source, "SEA.Jpg");
+    CopyThumbnailAndPicture(storedImages, webpages, source, "beach.jpg");
+    CopyThumbnailAndPicture(storedImages, webpages, source, "SEA.Jpg");
     EXPECT_EQ(readAll(page("IT_beach.jpg")), "new beach");
     EXPECT_EQ(readAll(page("IT_SEA.Jpg")), "full sea");
     EXPECT_FALSE(QFileInfo::exists(page("T_SEA.Jpg")));
@@ -126,7 +127,7 @@ TEST_F(WebPagesTest, YesWritesThePagesAndShowsThem) {
     writeFile(page("index.html"),
               "old page that is much longer than the new one ... " + QByteArray(2000, 'x'));
     boxes.confirmAnswers = {true, true};
-    for (int run = 0; run < 2; ++run) OfferThumbnailWebpage(true);
+    for (int run = 0; run < 2; ++run) OfferThumbnailWebpage(webpages, true);
 
     const auto questions = boxes.questions();
     ASSERT_EQ(questions.size(), 2u);
@@ -137,7 +138,7 @@ TEST_F(WebPagesTest, YesWritesThePagesAndShowsThem) {
         "Your webpage is now displayed for you. This is exactly how it will "
         "look and work when uploaded to your website. To upload your new "
         "webpage to your website, simply upload ALL files located in folder: " +
-        WebpagesFolder;
+        webpages;
     EXPECT_EQ(boxes.texts().last(), shown);
     EXPECT_EQ(desktop.openedFiles, QStringList(2, page("index.html")));
 
@@ -157,7 +158,7 @@ TEST_F(WebPagesTest, YesWritesThePagesAndShowsThem) {
 TEST_F(WebPagesTest, NoLeavesEarlierPagesAlone) {
     writeFile(page("menu.html"), "earlier menu");
     writeFile(page("T_a.jpg"), "x");
-    OfferThumbnailWebpage(true);  // the queue is empty: No
+    OfferThumbnailWebpage(webpages, true);  // the queue is empty: No
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_TRUE(boxes.shown[0].yesNo);
     EXPECT_EQ(readAll(page("menu.html")), "earlier menu");
@@ -167,7 +168,7 @@ TEST_F(WebPagesTest, NoLeavesEarlierPagesAlone) {
 
 TEST_F(WebPagesTest, NoBrowserSaysWhereThePageIs) {
     desktop.succeeds = false;
-    WriteIndexPageAndShow(WebpagesFolder);
+    WriteIndexPageAndShow(webpages);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text,
               "You cannot view this file because you do not have a default web browser setup. "
@@ -178,11 +179,11 @@ TEST_F(WebPagesTest, NoBrowserSaysWhereThePageIs) {
 }
 
 TEST_F(WebPagesTest, PagesThatCannotBeWrittenFailLoudly) {
-    WebpagesFolder = root.filePath("gone") + "/";
+    webpages = root.filePath("gone") + "/";
     boxes.confirmAnswers = {true};
-    EXPECT_THROW(OfferThumbnailWebpage(true), PixError);
+    EXPECT_THROW(OfferThumbnailWebpage(webpages, true), PixError);
     EXPECT_TRUE(desktop.openedFiles.empty());
-    EXPECT_THROW(WriteIndexPageAndShow(WebpagesFolder), PixError);
+    EXPECT_THROW(WriteIndexPageAndShow(webpages), PixError);
     EXPECT_TRUE(desktop.openedFiles.empty());
 }
 
@@ -197,7 +198,7 @@ TEST_F(WebPagesTest, LinkLinesThatCannotBeWrittenKeepTheHead) {
     small.rlim_cur = 1000;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     boxes.confirmAnswers = {true};
-    OfferThumbnailWebpage(true);
+    OfferThumbnailWebpage(webpages, true);
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 

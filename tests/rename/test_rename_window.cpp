@@ -29,7 +29,7 @@ protected:
         WindowTest::SetUp();
         files = folder.filePath("files") + QDir::separator();
         ASSERT_TRUE(QDir().mkpath(files));
-        window = std::make_unique<TFrmRename>();
+        window = std::make_unique<TFrmRename>(session);
         window->LblFolder->setText(files);
     }
     void TearDown() override {

@@ -2,12 +2,12 @@
 // What the window tests share: a settings file of their own wired into the window-size store,
 // scripted message boxes, small picture files made on the spot, and a fixed screen.
 
-#include "app/globals.h"
 #include "app/settings_file.h"
 #include "formats/bitmap.h"
 #include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
+#include "platform/session.h"
 #include "support/scripted_dialogs.h"
 #include "platform/window_kit.h"
 
@@ -21,17 +21,20 @@ protected:
         ASSERT_TRUE(folder.isValid());
         static const bool formatsRegistered = (InitPictureFormats(), true);
         (void)formatsRegistered;
-        WorkFolder = folder.path();
-        SettingsFile = folder.filePath("pxset25.ini");
-        SetWindowSizeStore({ReadSavedWidth, ReadSavedHeight, SaveWindowSize});
+        session.WorkFolder = folder.path();
+        session.SettingsFile = folder.filePath("pxset25.ini");
+        SetWindowSizeStore({
+            [this](const QString& section) { return ReadSavedWidth(session.SettingsFile, section); },
+            [this](const QString& section) { return ReadSavedHeight(session.SettingsFile, section); },
+            [this](const QString& section, int w, int h) {
+                SaveWindowSize(session.SettingsFile, section, w, h);
+            },
+        });
         setScreenMetricsOverride(&screen);
-        ExitRequested = false;
     }
     void TearDown() override {
         SetWindowSizeStore({});
         setScreenMetricsOverride(nullptr);
-        SettingsFile.clear();
-        WorkFolder.clear();
     }
 
     // A 24-bit picture whose every pixel differs from its neighbours, so a wrong sample shows.
@@ -61,6 +64,8 @@ protected:
     ScreenMetrics screen{1280, 1024, 339, 271, 96.0};
     QTemporaryDir folder;
     ScriptedDialogs boxes;
+    // What the windows under test share, as start-up would make it.
+    Session session;
 };
 
 // The pixels of a bitmap as 0xRRGGBB, for comparisons that print where they differ.

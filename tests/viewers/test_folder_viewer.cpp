@@ -24,13 +24,13 @@ protected:
         WindowTest::SetUp();
         images = folder.filePath("images") + QDir::separator();
         ASSERT_TRUE(QDir().mkpath(images));
-        pictureViewer = std::make_unique<TFrmpic>();
-        viewer = std::make_unique<TFrmfolderview>();
+        pictureViewer = std::make_unique<TFrmpic>(session);
+        viewer = std::make_unique<TFrmfolderview>(session);
     }
     void TearDown() override {
         viewer.reset();
         pictureViewer.reset();
-        FolderImages = {};
+        session.FolderImages = {};
         WindowTest::TearDown();
     }
 
@@ -46,7 +46,7 @@ protected:
         f.write(bytes);
     }
     void open() {
-        viewer->PrepareFolder(images, [this] { FolderImages = ScanFolder(images + "*.*"); });
+        viewer->PrepareFolder(images, [this] { session.FolderImages = ScanFolder(images + "*.*"); });
     }
     QPushButton* previous() { return viewer->findChild<QPushButton*>("Cmdleft"); }
     QPushButton* next() { return viewer->findChild<QPushButton*>("Cmdright"); }
@@ -65,9 +65,9 @@ protected:
     std::optional<QSize> clickSlot(int k) {
         std::optional<QSize> shown;
         QTimer::singleShot(0, [&] {
-            if (Frmpic->isVisible()) {
-                shown = Frmpic->ViewSize();
-                Frmpic->close();
+            if (session.windows.Frmpic->isVisible()) {
+                shown = session.windows.Frmpic->ViewSize();
+                session.windows.Frmpic->close();
             }
         });
         emit viewer->SlotImage(k)->clicked();
@@ -148,7 +148,7 @@ TEST_F(FolderViewerTest, AClickOpensTheHeldPictureAtItsOwnSizeWithoutReadingTheF
     EXPECT_EQ(viewer->SlotImage(1)->shownImage().size(), QSize(65, 46));
     ASSERT_TRUE(QFile::remove(images + "wide.bmp"));
     EXPECT_EQ(clickSlot(1), QSize(400, 100));
-    EXPECT_TRUE(SamePixels(Frmpic->ViewBitmap(), patternBitmap(400, 100)));
+    EXPECT_TRUE(SamePixels(session.windows.Frmpic->ViewBitmap(), patternBitmap(400, 100)));
     EXPECT_EQ(clickSlot(2), std::nullopt);
     EXPECT_TRUE(boxes.shown.empty());
 }

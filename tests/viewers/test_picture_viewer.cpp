@@ -24,7 +24,7 @@ class PictureViewerTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
-        viewer = std::make_unique<TFrmpic>();
+        viewer = std::make_unique<TFrmpic>(session);
     }
     void TearDown() override {
         viewer.reset();
@@ -190,7 +190,7 @@ TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
     });
     Picture small;
     small.assign(patternBitmap(8, 6));
-    OpenPictureViewer(small);
+    viewer->OpenPictureViewer(small);
     EXPECT_TRUE(checked);
     EXPECT_EQ(small.width(), 8);
 }
@@ -211,8 +211,8 @@ TEST_F(PictureViewerTest, ZoomOverTheBitmapLimitIsRefused) {
 TEST_F(PictureViewerTest, LayoutFollowsTheScreenAndTheSizeIsSaved) {
     ScreenMetrics small{1000, 700, 260, 190, 96.0};
     setScreenMetricsOverride(&small);
-    IniFile(SettingsFile).writeInteger("Frmpic", "H", 500);
-    TFrmpic second;
+    IniFile(session.SettingsFile).writeInteger("Frmpic", "H", 500);
+    TFrmpic second(session);
     EXPECT_EQ(second.objectName(), "Frmpic");
     EXPECT_EQ(second.windowTitle(), "Picture Viewer");
     auto* box = second.findChild<QScrollArea*>("ScrollBox1");
@@ -228,8 +228,8 @@ TEST_F(PictureViewerTest, LayoutFollowsTheScreenAndTheSizeIsSaved) {
         second.findChild<QPushButton*>("BitBtn1")->click();
     });
     second.showModal();
-    EXPECT_EQ(ReadSavedWidth("Frmpic"), second.frameGeometry().width());
-    EXPECT_EQ(ReadSavedHeight("Frmpic"), second.frameGeometry().height());
+    EXPECT_EQ(ReadSavedWidth(session.SettingsFile, "Frmpic"), second.frameGeometry().width());
+    EXPECT_EQ(ReadSavedHeight(session.SettingsFile, "Frmpic"), second.frameGeometry().height());
 }
 
 }  // namespace
