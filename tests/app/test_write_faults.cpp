@@ -15,6 +15,7 @@
 #include "formats/result_sink.h"
 #include "formats/tiff/tiff_writer.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 #include "support/recording_host.h"
 
 #include <QBuffer>
@@ -243,7 +244,7 @@ QString MountsRoot() {
 
 TEST(WriteFaults, ReadOnlyAndFullFileSystems) {
     if (!qEnvironmentVariableIsEmpty(kMountsVariable)) GTEST_SKIP() << "already inside";
-    if (!programAvailable("unshare")) GTEST_SKIP() << "unshare is not installed";
+    REQUIRE_TOOLS(tool::kUnshare);
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("ro") && QDir(dir.path()).mkpath("full"));
     QStringList setup;

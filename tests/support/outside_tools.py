@@ -4,9 +4,9 @@ skip), except under CI (CI=true or 1), where a skip would hide that the check ne
 it fails. Either way the message names what is missing and the Debian package that brings it
 (scripts/setup installs them all)."""
 
-import importlib.util
 import os
 import shutil
+import subprocess
 import sys
 
 SKIP = 77
@@ -24,18 +24,22 @@ def program(name):
 
 
 def module(name):
-    return importlib.util.find_spec(name) is not None
+    """Whether this Python imports the module; tried in a process of its own, since importing
+    pyatspi here would tie it to the caller's buses before the check has set up its own."""
+    return subprocess.run([sys.executable, "-c", "import " + name], stdout=subprocess.DEVNULL,
+                          stderr=subprocess.DEVNULL).returncode == 0
 
 
 def require(*needs):
     """needs: (what, package, present) triples. Returns when all are present; otherwise says what
     is missing and ends the check as skipped, or as failed under CI."""
-    missing = ["%s is missing: install the Debian package %s (scripts/setup does)" %
-               (what, package) for what, package, present in needs if not present]
+    missing = ["%s is missing: install the Debian package %s" % (what, package)
+               for what, package, present in needs if not present]
     if not missing:
         return
+    text = "; ".join(missing) + " (scripts/setup installs every package the tests use)"
     if under_ci():
-        print("FAIL: " + "; ".join(missing), file=sys.stderr)
+        print("FAIL: " + text, file=sys.stderr)
         sys.exit(1)
-    print("SKIPPED: " + "; ".join(missing), file=sys.stderr)
+    print("SKIPPED: " + text, file=sys.stderr)
     sys.exit(SKIP)
