@@ -14,6 +14,7 @@
 #include "support/result_lines.h"
 #include "formats/tiff/tiff_writer.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 #include "support/recording_host.h"
 
 #include <QBuffer>
@@ -247,7 +248,7 @@ QString MountsRoot() {
 
 TEST(WriteFaults, ReadOnlyAndFullFileSystems) {
     if (!qEnvironmentVariableIsEmpty(kMountsVariable)) GTEST_SKIP() << "already inside";
-    if (!programAvailable("unshare")) GTEST_SKIP() << "unshare is not installed";
+    REQUIRE_TOOLS(tool::kUnshare);
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkpath("ro") && QDir(dir.path()).mkpath("full"));
     QStringList setup;

@@ -9,6 +9,7 @@
 #include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 #include "support/recording_host.h"
 
 #include <QCryptographicHash>
@@ -190,8 +191,7 @@ TEST_F(BatchTest, AnEmptyNewSizeWritesNothingAndSaysSo) {
 TEST_F(BatchTest, ThumbnailsMatchImageMagickSampleAndCjpeg) {
     SKIP_WITHOUT_CORPUS();
     const QString magick = QStringLiteral("/usr/bin/convert");
-    if (!programAvailable(magick) || !programAvailable("cjpeg"))
-        GTEST_SKIP() << "ImageMagick or cjpeg is not installed";
+    REQUIRE_TOOLS(tool::kImageMagick, tool::kCjpeg);
     const QStringList photos{"jpeg/pillow/flower.jpg", "jpeg/image-rs/progressive-3.jpg",
                              "jpeg/gdk-pixbuf/bug143608-comment.jpg",
                              "jpeg/gdk-pixbuf/reftest-cat.jpg"};

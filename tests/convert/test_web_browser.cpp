@@ -7,44 +7,31 @@
 #include "formats/picture.h"
 #include "formats/text_utils.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace {
 
 constexpr int kBrowserCannotStart = 77;
 
-QString chromium() {
-    for (const char* name : {"chromium", "chromium-browser"}) {
-        const QString path = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!path.isEmpty()) return path;
-    }
-    return {};
-}
-
 // Runs the DOM check on index.html; a browser that is missing or cannot start skips, except
 // under CI, where it must run. A screenshot goes to PIXOLET_SCREENSHOT_DIR when that is set.
 void checkInBrowser(const QString& index, int expectedLinks, const QString& shotName) {
-    const bool required = corpusRequired();
-    const QString browser = chromium();
-    if (browser.isEmpty()) {
-        if (required) FAIL() << "chromium is not installed";
-        GTEST_SKIP() << "chromium is not installed: no browser to load the pages in";
-    }
-    QStringList args{QStringLiteral(PIXOLET_BROWSER_CHECK), browser, index,
+    REQUIRE_TOOLS(tool::kChromium);
+    QStringList args{QStringLiteral(PIXOLET_BROWSER_CHECK), toolPath(tool::kChromium), index,
                      QString::number(expectedLinks)};
     const QString shots = qEnvironmentVariable("PIXOLET_SCREENSHOT_DIR");
     if (!shots.isEmpty()) args << QDir(shots).filePath(shotName);
     QByteArray out, err;
     const int rc = runProgram(QStringLiteral("/usr/bin/python3"), args, &out, &err, 90000);
-    if (rc == kBrowserCannotStart && !required)
-        GTEST_SKIP() << "chromium could not start here: " << err.toStdString();
+    if (rc == kBrowserCannotStart)
+        SKIP_OR_FAIL_UNDER_CI("chromium could not start here: " + err.toStdString());
     EXPECT_EQ(rc, 0) << err.toStdString() << out.toStdString();
 }
 

@@ -62,7 +62,7 @@ Bitmap sampleBitmap(int width, int height, int bits) {
 
 TEST(Bmp, GoodSuiteMatchesPillow) {
     SKIP_WITHOUT_CORPUS();
-    if (!programAvailable("/usr/bin/python3")) GTEST_SKIP() << "no Python with Pillow";
+    REQUIRE_TOOLS(tool::kPillow);
     const QString g = corpusDir() + "/bmp/bmpsuite/g/";
     const QStringList files = corpusFiles("bmp/bmpsuite/g", {".bmp"});
     ASSERT_GE(files.size(), 20);
@@ -235,7 +235,7 @@ TEST(Bmp, SaveReplacesAnExistingFileButSkipsAnEmptyPicture) {
 }
 
 TEST(Bmp, PillowReadsWhatWeWrite) {
-    if (!programAvailable("/usr/bin/python3")) GTEST_SKIP() << "no Python with Pillow";
+    REQUIRE_TOOLS(tool::kPillow);
     QTemporaryDir dir;
     QStringList files;
     std::vector<Bitmap> originals;

@@ -118,7 +118,7 @@ QByteArray bitFieldsFile(const Layout& l, const std::vector<uint32_t>& pixels) {
 }
 
 TEST(DibChannels, EveryWidthWidensAsPillowDoesInBothReaders) {
-    if (!programAvailable("/usr/bin/python3")) GTEST_SKIP() << "no Python with Pillow";
+    REQUIRE_TOOLS(tool::kPillow);
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const std::vector<Layout> all = layouts();

@@ -16,6 +16,7 @@
 #include "test_gif_builder.h"
 
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 #include "support/recording_host.h"
 
 #include <gtest/gtest.h>
@@ -117,11 +118,6 @@ std::vector<PillowResult> runPillow(const QStringList& files, const QTemporaryDi
         }
     }
     return results;
-}
-
-bool pillowAvailable() {
-    if (!programAvailable(kPython)) return false;
-    return runProgram(kPython, {"-c", "import PIL"}) == 0;
 }
 
 struct Rejection {
@@ -332,7 +328,7 @@ void compareAll(const QStringList& files, const QString& root, Tally& tally) {
 
 TEST(GifReference, CorpusFirstFramesMatchPillow) {
     SKIP_WITHOUT_CORPUS();
-    if (!pillowAvailable()) GTEST_SKIP() << "Pillow not installed";
+    REQUIRE_TOOLS(tool::kPillow);
     const QString root = corpusDir() + "/gif";
     const QStringList files = corpusFiles("gif", {".gif"});
     ASSERT_FALSE(files.isEmpty());
@@ -353,7 +349,7 @@ TEST(GifReference, CorpusFirstFramesMatchPillow) {
 }
 
 TEST(GifReference, GeneratedFilesMatchPillow) {
-    if (!pillowAvailable()) GTEST_SKIP() << "Pillow not installed";
+    REQUIRE_TOOLS(tool::kPillow);
     using namespace giftest;
     std::vector<std::pair<QString, Gif>> cases;
     auto frame = [](int w, int h, int colours, uint32_t seed) {

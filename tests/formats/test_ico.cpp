@@ -5,6 +5,7 @@
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -70,6 +71,7 @@ TEST(Icon, CorpusIconsShowTheExpectedEntry) {
         EXPECT_EQ(icon.height(), h);
     }
     // The 32-bit 32 x 32 entry of the mixed file is what Pillow gives for that size.
+    REQUIRE_TOOLS(tool::kPillow);
     QByteArray out;
     const QString file = corpusDir() + "/ico/image-rs/multiple_entries_with_different_bit_depth.ico";
     ASSERT_EQ(runProgram("/usr/bin/python3",

@@ -9,6 +9,7 @@
 #include "formats/picture_formats.h"
 #include "support/recording_host.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -106,7 +107,7 @@ protected:
 
 TEST_F(JpegTest, DecodesEveryCorpusFileDjpegReadsToTheSamePixels) {
     SKIP_WITHOUT_CORPUS();
-    if (!programAvailable("djpeg")) GTEST_SKIP() << "djpeg not installed";
+    REQUIRE_TOOLS(tool::kDjpeg);
     // Greyscale files (djpeg writes PGM) and Adobe CMYK files (djpeg converts them as we do) are
     // among them.
     int compared = 0;
@@ -143,7 +144,7 @@ TEST_F(JpegTest, GreyscaleFlagComesFromTheHeader) {
 }
 
 TEST_F(JpegTest, EncodingIsByteIdenticalToCjpeg) {
-    if (!programAvailable("cjpeg")) GTEST_SKIP() << "cjpeg not installed";
+    REQUIRE_TOOLS(tool::kCjpeg);
     const Bitmap picture = testPicture(97, 61);
     writeFile(path("in.ppm"), toPpm(picture));
     for (int quality : {1, 10, 24, 25, 50, 75, 90, 100}) {

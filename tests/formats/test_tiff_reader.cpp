@@ -491,8 +491,7 @@ void printTally(const char* what, const ReferenceTally& t) {
 // Files made here with Pillow, ImageMagick and tiffcp: every kind the reader takes, both byte
 // orders, several strips, two pages, LZW and separated colour.
 TEST(TiffReadReference, GeneratedFilesMatchPillow) {
-    if (!pillowAvailable() || !programAvailable("tiffcp") || !programAvailable("/usr/bin/convert"))
-        GTEST_SKIP() << "Pillow, tiffcp or ImageMagick missing";
+    REQUIRE_TOOLS(tool::kPillow, tool::kTiffcp, tool::kImageMagick);
     QTemporaryDir tmp;
     QByteArray listing, err;
     ASSERT_EQ(
@@ -513,7 +512,7 @@ TEST(TiffReadReference, GeneratedFilesMatchPillow) {
 
 TEST(TiffReadReference, CorpusMatchesPillow) {
     SKIP_WITHOUT_CORPUS();
-    if (!pillowAvailable()) GTEST_SKIP() << "Pillow missing";
+    REQUIRE_TOOLS(tool::kPillow);
     QStringList uncompressed;
     for (const QString& path : corpusFiles("tiff", {".tif", ".tiff"})) {
         const QString relative = QDir(corpusDir()).relativeFilePath(path);

@@ -4,6 +4,7 @@
 
 #include "formats/bitmap.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -17,10 +18,6 @@ inline const QString kSystemPython = QStringLiteral("/usr/bin/python3");
 
 inline QString tiffReferenceScript() {
     return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/tiff_reference.py";
-}
-
-inline bool pillowAvailable() {
-    return runProgram(kSystemPython, {"-c", "import PIL"}) == 0;
 }
 
 // One page as Pillow decoded it, with the tags that decide how our reader takes it.

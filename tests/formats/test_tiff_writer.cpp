@@ -164,10 +164,7 @@ TEST(TiffWriteLayout, OneBitAndNarrowFourBitBecomeEightBit) {
 // libtiff's one remark is about the software text: the layout stores its 10 bytes without a
 // closing zero, which libtiff notes as a warning and otherwise accepts.
 TEST(TiffWriteReference, LibtiffPillowAndOurReaderAgree) {
-    if (!programAvailable("tiffinfo") || !programAvailable("tiffcp") ||
-        !programAvailable("tiffdump"))
-        GTEST_SKIP() << "libtiff tools not installed";
-    if (!pillowAvailable()) GTEST_SKIP() << "Pillow not installed";
+    REQUIRE_TOOLS(tool::kTiffinfo, tool::kTiffcp, tool::kTiffdump, tool::kPillow);
     QTemporaryDir tmp;
     RecordingHost host;
     std::vector<Bitmap> expected;

@@ -15,7 +15,7 @@ QString corpusDir() {
 
 bool corpusAvailable() { return QFileInfo(corpusDir() + "/MANIFEST.tsv").isFile(); }
 
-bool corpusRequired() {
+bool underCi() {
     const QString ci = qEnvironmentVariable("CI").trimmed();
     return ci.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || ci == QLatin1String("1");
 }

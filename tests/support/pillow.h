@@ -1,8 +1,10 @@
 #pragma once
-// Pillow (Debian's /usr/bin/python3 with python3-pil) as a pixel reference for decoders.
+// Pillow (Debian's /usr/bin/python3 with python3-pil) as a pixel reference for decoders; a test
+// that uses it starts with REQUIRE_TOOLS(tool::kPillow).
 
 #include "formats/bitmap.h"
 #include "support/corpus.h"
+#include "support/outside_tool.h"
 
 #include <QByteArray>
 #include <QList>
