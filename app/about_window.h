@@ -17,7 +17,7 @@ public:
     explicit TFrmabout(QWidget* owner);
     ~TFrmabout() override;
 
-    void Button1Click();  // Return
+    void Button1Click();  // "Return"
 
 private:
     std::unique_ptr<Ui::TFrmabout> ui;

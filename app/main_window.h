@@ -61,8 +61,8 @@ public:
 
     // The picks: one image, or a whole folder by one image in it. A file that cannot be loaded
     // leaves the previous selection in force.
-    void CmdimageClick();
-    void CmdfolderClick();
+    void CmdimageClick();   // "Select 1 Image"
+    void CmdfolderClick();  // "Select Entire Folder"
     // What the picks do with the file chosen: the single image at path, or the folder of the
     // image at samplePath with that image as its sample.
     void UseImage(const QString& path);
@@ -73,9 +73,9 @@ public:
     void DropPaths(const QStringList& paths);
     // Continue: the chosen task on the current selection, with the project step first for the
     // image-producing tasks on a folder.
-    void CmdnextClick();
+    void CmdnextClick();  // "Continue"
     // The sample image was clicked: the viewer task, as if chosen and continued.
-    void Image1Click();
+    void Image1Click();  // the sample image
     // The open dialog starts in the folder of the last pick ("History" / "Last Dir").
     void LoadLastDir();
     // Remembers the folder of a picked file, with its trailing separator.

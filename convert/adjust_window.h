@@ -78,19 +78,19 @@ public:
     LoadOutcome LoadIntoAdjustWindow(const QString& path, bool alsoPreview, bool alsoMaster);
 
     // Handlers, each also run directly by the program.
-    void ScrollBar1Change();
-    void Button1Click();
-    void RadPercentClick();
-    void RadCalculateClick();
-    void BitBtn1Click();
-    void Image1Click();
-    void BitBtn6Click();
-    void BitBtn4Click();
-    void BitBtn5Click();
+    void ScrollBar1Change();   // the percentage slider
+    void Button1Click();       // "Calculate"
+    void RadPercentClick();    // "Adjust % of image:"
+    void RadCalculateClick();  // "Exact pixel width and height (W x H)"
+    void BitBtn1Click();       // "Reset To Default"
+    void Image1Click();        // the preview
+    void BitBtn6Click();       // "Image Viewer"
+    void BitBtn4Click();       // "Previous Page"
+    void BitBtn5Click();       // "Exit"
     // Saves the preview as one file, or converts the selected folder.
-    void CmdsaveClick();
+    void CmdsaveClick();  // "Save The Images/Thumbnails"
     // Writes the preview in the four types to temporary files and shows their sizes.
-    void CmdcalculateClick();
+    void CmdcalculateClick();  // "Calculate New Image Size"
     // The dialog's settings for the output type; for JPEG the quality window follows.
     void PrepareSaveDialog(OutputType type);
 

@@ -23,7 +23,7 @@ public:
     // The file pattern of the selected option: "*.*", "*.JPG", "*.GIF", ...
     QString SelectedMask() const;
 
-    void BitBtn1Click();
+    void BitBtn1Click();  // "Ok"
 
 private:
     std::unique_ptr<Ui::TFrmchoice> ui;

@@ -21,7 +21,7 @@ public:
     // The type whose option is selected (Cancel included).
     OutputType SelectedOutputType() const;
 
-    void BitBtn1Click();
+    void BitBtn1Click();  // "Ok"
 
 private:
     void FormCreate();

@@ -20,8 +20,8 @@ public:
     // The text of Lblnumber read as an integer (a text that is not one throws).
     int Quality() const;
 
-    void ScrollBar1Change();
-    void Button1Click();
+    void ScrollBar1Change();  // the quality slider
+    void Button1Click();      // "Ok"
 
 private:
     void FormCreate();

@@ -44,9 +44,9 @@ public:
     // The list scrolls sideways as far as its widest line plus 400 pixels.
     void WidenResultsList();
 
-    void BitBtn1Click();
+    void BitBtn1Click();  // "Ok"
     // A result line double-clicked: opens what the line names with the desktop.
-    void ListBox1DblClick(int row);
+    void ListBox1DblClick(int row);  // a result line
 
 private:
     void FormCreate();

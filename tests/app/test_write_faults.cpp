@@ -4,28 +4,29 @@
 // and leave the files already there as they were.
 #include "app/settings_file.h"
 #include "formats/bmp/bmp.h"
+#include "formats/bmp/ico.h"
 #include "formats/errors.h"
 #include "formats/gif/gif_bitmap.h"
-#include "formats/bmp/ico.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/jpeg/jpeg_writer.h"
 #include "formats/metafile/metafile.h"
 #include "formats/picture.h"
-#include "support/result_lines.h"
 #include "formats/tiff/tiff_writer.h"
 #include "support/corpus.h"
 #include "support/outside_tool.h"
+#include "support/pattern_bitmap.h"
 #include "support/recording_host.h"
+#include "support/result_lines.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QImageWriter>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -37,8 +38,8 @@ void Report(const ResultSink& sink, WriteOutcome outcome, const QString& path) {
 }
 
 struct Outcome {
-    QString error;       // the PixError text, empty when none was thrown
-    QStringList lines;   // result lines the writer reported
+    QString error;      // the PixError text, empty when none was thrown
+    QStringList lines;  // result lines the writer reported
 };
 
 struct Writer {
@@ -52,17 +53,9 @@ struct Writer {
     }
 };
 
-Bitmap TestBitmap(int size) {
-    Bitmap bitmap;
-    bitmap.create(size, size, 24);
-    for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size * 3; ++x) bitmap.scanLine(y)[x] = uint8_t(x * 7 + y * 13);
-    return bitmap;
-}
-
 // Large enough that no writer's output fits in the full file system below.
 const Bitmap& Picture200() {
-    static const Bitmap bitmap = TestBitmap(200);
+    static const Bitmap bitmap = PatternBitmap(200, 200);
     return bitmap;
 }
 
@@ -83,7 +76,8 @@ const IconGraphic& LoadedIcon() {
     static const IconGraphic graphic = [] {
         QImage image(128, 128, QImage::Format_ARGB32);
         for (int y = 0; y < 128; ++y)
-            for (int x = 0; x < 128; ++x) image.setPixel(x, y, qRgba(x * 2, y * 2, x ^ y, 200 + (x & 7)));
+            for (int x = 0; x < 128; ++x)
+                image.setPixel(x, y, qRgba(x * 2, y * 2, x ^ y, 200 + (x & 7)));
         QTemporaryDir dir;
         const QString path = dir.filePath("source.ico");
         QImageWriter writer(path, "ico");
@@ -157,8 +151,8 @@ QByteArray Contents(const QString& path) {
 }
 
 QStringList Entries(const QString& folder) {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden |
-                                  QDir::System, QDir::Name);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
 }
 
 // /dev/full must be the device: a writer that renames a new file over it would have replaced it
@@ -234,7 +228,9 @@ TEST(WriteFaults, WindowSizeThroughTheSettingsFile) {
 const char* const kMountsVariable = "PIXOLET_FAULT_MOUNTS";
 
 // One file name per writer: several writers share an extension.
-QString FileStem(const Writer& writer) { return QString(writer.name).replace(' ', '_'); }
+QString FileStem(const Writer& writer) {
+    return QString(writer.name).replace(' ', '_');
+}
 
 // Made by the shell before the folders are sealed: one existing file per writer.
 QByteArray ExistingContents(const Writer& writer) {
@@ -259,23 +255,26 @@ TEST(WriteFaults, ReadOnlyAndFullFileSystems) {
               << QStringLiteral("printf '%1' > \"$root/full/%2\"").arg(text, name);
     }
     // The full file system is filled to its last block after the existing files are made.
-    const QString script = QStringLiteral(
-        "set -e; root=\"$1\"; shift\n"
-        "mount -t tmpfs -o size=256k none \"$root/ro\"\n"
-        "mount -t tmpfs -o size=256k none \"$root/full\"\n"
-        "%1\n"
-        "mount -o remount,ro \"$root/ro\"\n"
-        "dd if=/dev/zero of=\"$root/full/filler\" bs=4096 2>/dev/null || true\n"
-        "export %2=\"$root\"\n"
-        "exec \"$@\"\n").arg(setup.join('\n'), QString::fromLatin1(kMountsVariable));
+    const QString script =
+        QStringLiteral(
+            "set -e; root=\"$1\"; shift\n"
+            "mount -t tmpfs -o size=256k none \"$root/ro\"\n"
+            "mount -t tmpfs -o size=256k none \"$root/full\"\n"
+            "%1\n"
+            "mount -o remount,ro \"$root/ro\"\n"
+            "dd if=/dev/zero of=\"$root/full/filler\" bs=4096 2>/dev/null || true\n"
+            "export %2=\"$root\"\n"
+            "exec \"$@\"\n")
+            .arg(setup.join('\n'), QString::fromLatin1(kMountsVariable));
     QByteArray out, err;
     // Where mount namespaces are refused (a container without the right), say so and stop.
     if (runProgram("unshare", {"-rm", "sh", "-c", "mount -t tmpfs none \"$1\"", "sh", dir.path()},
                    &out, &err) != 0)
         GTEST_SKIP() << "no mount namespace here: " << err.toStdString();
     const int code = runProgram(
-        "unshare", {"-rm", "sh", "-c", script, "sh", dir.path(), QCoreApplication::applicationFilePath(),
-                    "--gtest_filter=MountedFolder.*", "--gtest_brief=0"},
+        "unshare",
+        {"-rm", "sh", "-c", script, "sh", dir.path(), QCoreApplication::applicationFilePath(),
+         "--gtest_filter=MountedFolder.*", "--gtest_brief=0"},
         &out, &err);
     EXPECT_EQ(code, 0) << out.toStdString() << err.toStdString();
     EXPECT_TRUE(out.contains("[  PASSED  ] 2 tests")) << out.toStdString();

@@ -1,10 +1,10 @@
 #include "convert/adjust_window.h"
-#include "platform/picture_box.h"
-#include "viewers/picture_viewer.h"
 #include "formats/sizing.h"
+#include "platform/picture_box.h"
 #include "support/corpus.h"
 #include "support/recording_host.h"
 #include "support/window_fixture.h"
+#include "viewers/picture_viewer.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -41,9 +41,7 @@ protected:
     QString text(const char* name) { return control<QLabel>(name)->text(); }
     QScrollBar* slider() { return control<QScrollBar>("ScrollBar1"); }
     void load(const QString& path) { window->LoadIntoAdjustWindow(path, true, true); }
-    QSize shownSize() {
-        return QSize(text("LblNewWidth").toInt(), text("LblNewHeight").toInt());
-    }
+    QSize shownSize() { return QSize(text("LblNewWidth").toInt(), text("LblNewHeight").toInt()); }
     // Exact mode with the two boxes filled, then Calculate.
     void calculate(const QString& width, const QString& height) {
         control<QRadioButton>("RadCalculate")->click();
@@ -85,8 +83,8 @@ TEST_F(AdjustWindowTest, SliderRoundsHalvesToEvenAndDrawsFromTheMaster) {
     struct Case {
         int width, percent, expected;
     };
-    const Case cases[] = {{5, 50, 2},  {7, 50, 4},  {50, 1, 0},  {51, 1, 1}, {5, 10, 0},
-                          {15, 10, 2}, {25, 10, 2}, {5, 30, 2},  {5, 70, 4}};
+    const Case cases[] = {{5, 50, 2},  {7, 50, 4},  {50, 1, 0}, {51, 1, 1}, {5, 10, 0},
+                          {15, 10, 2}, {25, 10, 2}, {5, 30, 2}, {5, 70, 4}};
     for (const Case& c : cases) {
         load(bmpFile(c.width, 3));
         slider()->setValue(c.percent);
@@ -94,8 +92,8 @@ TEST_F(AdjustWindowTest, SliderRoundsHalvesToEvenAndDrawsFromTheMaster) {
         EXPECT_EQ(text("Lblpercent"), QString::number(c.percent) + "%");
         const Picture& preview = window->PreviewPicture();
         EXPECT_EQ(preview.width(), c.expected);
-        const Bitmap expected = StretchPicture(window->ImageSave(), c.expected,
-                                               ScaledLength(3, c.percent));
+        const Bitmap expected =
+            StretchPicture(window->ImageSave(), c.expected, ScaledLength(3, c.percent));
         if (c.expected > 0 && expected.height() > 0) {
             Bitmap drawn = StretchPicture(preview, preview.width(), preview.height());
             EXPECT_TRUE(SamePixels(drawn, expected));
@@ -105,7 +103,7 @@ TEST_F(AdjustWindowTest, SliderRoundsHalvesToEvenAndDrawsFromTheMaster) {
     load(bmpFile(37, 23));
     for (int p : {13, 400, 7, 100}) slider()->setValue(p);
     const Picture& preview = window->PreviewPicture();
-    EXPECT_TRUE(SamePixels(StretchPicture(preview, 37, 23), patternBitmap(37, 23)));
+    EXPECT_TRUE(SamePixels(StretchPicture(preview, 37, 23), PatternBitmap(37, 23)));
 }
 
 TEST_F(AdjustWindowTest, PreviewFollowsTheThumbWhileDragged) {
@@ -125,7 +123,8 @@ TEST_F(AdjustWindowTest, PreviewFollowsTheThumbWhileDragged) {
     const QImage painted = window->Image1()->grab().toImage();
     const Bitmap whole = StretchPicture(window->ImageSave(), 500, 250);
     for (QPoint p : {QPoint(0, 0), QPoint(123, 45), QPoint(499, 249), QPoint(300, 200)})
-        EXPECT_EQ(painted.pixel(p) & 0xFFFFFF, PixelAt(whole, p.x(), p.y())) << p.x() << "," << p.y();
+        EXPECT_EQ(painted.pixel(p) & 0xFFFFFF, PixelAt(whole, p.x(), p.y()))
+            << p.x() << "," << p.y();
 }
 
 TEST_F(AdjustWindowTest, ExactSizeByEnterInTheWidthBox) {
@@ -176,7 +175,7 @@ TEST_F(AdjustWindowTest, TheHourglassWhileALargePreviewIsDrawn) {
     PictureBox box;
     box.setStretch(true);
     box.resize(1200, 900);
-    box.picture().assign(patternBitmap(40, 30));
+    box.picture().assign(PatternBitmap(40, 30));
     box.grab();
     EXPECT_EQ(host.hourglassCount, 2);
     box.resize(100, 80);
@@ -244,7 +243,8 @@ TEST_F(AdjustWindowTest, ResetAndModeSwitchInExactMode) {
     EXPECT_EQ(text("Lblpercent"), "100%");
     EXPECT_FALSE(window->ExactSizeSet());
     EXPECT_TRUE(control<QRadioButton>("RadCalculate")->isChecked());
-    EXPECT_TRUE(SamePixels(StretchPicture(window->PreviewPicture(), 30, 20), patternBitmap(30, 20)));
+    EXPECT_TRUE(
+        SamePixels(StretchPicture(window->PreviewPicture(), 30, 20), PatternBitmap(30, 20)));
 
     // In percent mode Reset redraws at 100 % even when the slider already stands there.
     control<QRadioButton>("RadPercent")->click();

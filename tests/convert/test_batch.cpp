@@ -3,20 +3,21 @@
 // bytes checked against ImageMagick and cjpeg.
 
 #include "convert/batch.h"
-#include "support/result_lines.h"
 #include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "support/corpus.h"
 #include "support/outside_tool.h"
+#include "support/pattern_bitmap.h"
 #include "support/recording_host.h"
+#include "support/result_lines.h"
 
+#include <gtest/gtest.h>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -30,32 +31,22 @@ protected:
         job.outputFolder = out.path() + QLatin1Char('/');
     }
 
-    static Bitmap pattern(int w, int h) {
-        Bitmap b;
-        b.create(w, h, 24);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                uint8_t* p = b.scanLine(y) + 3 * x;
-                p[0] = uint8_t(x * 7 + y);
-                p[1] = uint8_t(y * 13 + x / 3);
-                p[2] = uint8_t((x ^ y) * 5);
-            }
-        return b;
-    }
     void bmp(const QString& name, int w, int h) {
-        SaveBitmapAsBmp(pattern(w, h), src.filePath(name));
+        SaveBitmapAsBmp(PatternBitmap(w, h), src.filePath(name));
     }
     void copyCorpus(const QString& relative, const QString& name) {
         ASSERT_TRUE(QFile::copy(corpusDir() + QLatin1Char('/') + relative, src.filePath(name)));
     }
     QStringList run(const QString& mask = QStringLiteral("*.*")) {
         QStringList lines;
-        processed = RunBatch(job, mask, working, [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); });
+        processed = RunBatch(job, mask, working,
+                             [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); });
         return lines;
     }
     QSize outputSize(const QString& name) {
         Picture p;
-        EXPECT_EQ(LoadPictureFile(out.filePath(name), p), LoadOutcome::Loaded) << name.toStdString();
+        EXPECT_EQ(LoadPictureFile(out.filePath(name), p), LoadOutcome::Loaded)
+            << name.toStdString();
         return {p.width(), p.height()};
     }
     QString outPath(const QString& name) { return out.filePath(name); }
@@ -123,8 +114,8 @@ TEST_F(BatchTest, NothingIsReplacedAndSourcesStayUnchanged) {
     bmp("a.bmp", 30, 20);
     bmp("c.bmp", 30, 20);
     const QByteArray before = hashFolder(src.path());
-    for (OutputType type : {OutputType::Jpeg, OutputType::Bitmap, OutputType::Tif,
-                            OutputType::Metafile}) {
+    for (OutputType type :
+         {OutputType::Jpeg, OutputType::Bitmap, OutputType::Tif, OutputType::Metafile}) {
         SCOPED_TRACE(int(type));
         job.type = type;
         const QString ext = OutputFormatOf(type).extension;
@@ -147,9 +138,8 @@ TEST_F(BatchTest, ARefusedTiffWritesNothingAndTheRunGoesOn) {
     bmp("c.bmp", 40, 40);
     job.type = OutputType::Bitmap;
     std::vector<ConvertedFile> files;
-    processed = RunBatch(job, "*.*", working, {}, [&](const QString&, const ConvertedFile& f, bool) {
-        files.push_back(f);
-    });
+    processed = RunBatch(job, "*.*", working, {},
+                         [&](const QString&, const ConvertedFile& f, bool) { files.push_back(f); });
     EXPECT_EQ(processed, 3);
     ASSERT_EQ(files.size(), 3u);
     EXPECT_TRUE(files[1].skipped);
@@ -167,7 +157,8 @@ TEST_F(BatchTest, ADamagedFileStopsTheRunKeepingWhatWasWritten) {
     bad.close();
     bmp("c.bmp", 10, 10);
     QStringList lines;
-    EXPECT_ANY_THROW(RunBatch(job, "*.*", working, [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); }));
+    EXPECT_ANY_THROW(RunBatch(
+        job, "*.*", working, [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); }));
     EXPECT_EQ(lines, QStringList{CreatedLine(outPath("a.JPG"))});
     EXPECT_TRUE(QFile::exists(outPath("a.JPG")));
     EXPECT_FALSE(QFile::exists(outPath("b.JPG")));
@@ -178,8 +169,9 @@ TEST_F(BatchTest, AnEmptyNewSizeWritesNothingAndSaysSo) {
     bmp("tiny.bmp", 1, 1);
     job.sizing.percent = 1;
     QStringList lines;
-    const ConvertedFile file = ConvertOneFile(job, "tiny.bmp", working,
-                                              [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); });
+    const ConvertedFile file =
+        ConvertOneFile(job, "tiny.bmp", working,
+                       [&](WriteOutcome o, const QString& p) { lines << ResultLine(o, p); });
     EXPECT_TRUE(file.skipped);
     EXPECT_TRUE(lines.isEmpty());
     EXPECT_EQ(host.messages.size(), 1);
@@ -214,19 +206,22 @@ TEST_F(BatchTest, ThumbnailsMatchImageMagickSampleAndCjpeg) {
             // ImageMagick puts its sample point a hair before the pixel centre, which lands on
             // the left pixel where a centre falls exactly on a pixel edge; the offset nudged
             // past 50 % gives the centre itself.
-            ASSERT_EQ(runProgram(magick, {"-define", "jpeg:dct-method=islow", "-define",
-                                          "sample:offset=50.0000001", src.filePath(name),
-                                          "-sample",
-                                          QStringLiteral("%1x%2!").arg(ours.width()).arg(ours.height()),
-                                          "-depth", "8", "+set", "comment", "ppm:-"},
-                                 &ppm), 0);
-            const QByteArray header = QStringLiteral("P6\n%1 %2\n255\n").arg(ours.width()).arg(ours.height()).toLatin1();
+            ASSERT_EQ(runProgram(magick,
+                                 {"-define", "jpeg:dct-method=islow", "-define",
+                                  "sample:offset=50.0000001", src.filePath(name), "-sample",
+                                  QStringLiteral("%1x%2!").arg(ours.width()).arg(ours.height()),
+                                  "-depth", "8", "+set", "comment", "ppm:-"},
+                                 &ppm),
+                      0);
+            const QByteArray header =
+                QStringLiteral("P6\n%1 %2\n255\n").arg(ours.width()).arg(ours.height()).toLatin1();
             ASSERT_TRUE(ppm.startsWith(header));
             const uint8_t* p = reinterpret_cast<const uint8_t*>(ppm.constData() + header.size());
             int differing = 0;
             for (int y = 0; y < ours.height(); ++y)
                 for (int x = 0; x < ours.width(); ++x, p += 3)
-                    differing += (ours.pixelColor(x, y) & 0xFFFFFF) != qRgb(p[0], p[1], p[2]) - 0xFF000000u;
+                    differing +=
+                        (ours.pixelColor(x, y) & 0xFFFFFF) != qRgb(p[0], p[1], p[2]) - 0xFF000000u;
             EXPECT_EQ(differing, 0);
 
             job.type = OutputType::Jpeg;

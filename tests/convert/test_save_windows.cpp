@@ -9,10 +9,10 @@
 #include "formats/file_io.h"
 #include "platform/long_operation.h"
 #include "support/corpus.h"
-#include "support/result_lines.h"
 #include "support/modal_script.h"
 #include "support/recording_desktop.h"
 #include "support/recording_host.h"
+#include "support/result_lines.h"
 #include "support/window_fixture.h"
 #include "viewers/picture_viewer.h"
 
@@ -85,12 +85,10 @@ protected:
         adjust->UseSelection(false, {});
         ASSERT_EQ(adjust->LoadIntoAdjustWindow(path, true, true), LoadOutcome::Loaded);
     }
-    void useFolder() {
-        adjust->UseSelection(true, pictures.path() + QLatin1Char('/'));
-    }
+    void useFolder() { adjust->UseSelection(true, pictures.path() + QLatin1Char('/')); }
     QString picture(int w, int h, const QString& name) {
         const QString path = pictures.filePath(name);
-        SaveBitmapAsBmp(patternBitmap(w, h), path);
+        SaveBitmapAsBmp(PatternBitmap(w, h), path);
         return path;
     }
     void exact(const QString& w, const QString& h) {
@@ -136,7 +134,7 @@ TEST_F(SaveWindowsTest, DialogsAtCreationAndTheQualityWords) {
         int q;
         const char *quality, *compression;
     } words[] = {{74, "Medium", "Medium"}, {75, "High", "Low"}, {49, "Low", "High"},
-                 {50, "Medium", "Medium"}, {1, "Low", "High"}, {100, "High", "Low"}};
+                 {50, "Medium", "Medium"}, {1, "Low", "High"},  {100, "High", "Low"}};
     for (const auto& w : words) {
         child<QScrollBar>(comp.get(), "ScrollBar1")->setValue(w.q);
         EXPECT_EQ(child<QLabel>(comp.get(), "Lblnumber")->text(), QString::number(w.q));
@@ -244,8 +242,8 @@ TEST_F(SaveWindowsTest, BmpSaveRedrawsThePreviewFirst) {
     boxes.saveAnswers.push_back({target, 1});
     save();
     EXPECT_EQ(sizeOf(target), QSize(50, 40));
-    EXPECT_TRUE(SamePixels(DecodeBmp(ReadFileBytes(target)),
-                           StretchPicture(adjust->ImageSave(), 50, 40)));
+    EXPECT_TRUE(
+        SamePixels(DecodeBmp(ReadFileBytes(target)), StretchPicture(adjust->ImageSave(), 50, 40)));
 }
 
 TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
@@ -267,8 +265,9 @@ TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
     // 54-byte headers and 120 × 90 × 3 bytes of pixels (rows already a multiple of 4).
     EXPECT_EQ(bytes("Temp.bmp"), QString::number(54 + 120 * 90 * 3));
     EXPECT_EQ(results->Lines(),
-              (QStringList{CreatedLine(work.filePath("Temp.jpg")), CreatedLine(work.filePath("Temp.emf")),
-                           CreatedLine(work.filePath("Temp.jpg")), CreatedLine(work.filePath("Temp.emf"))}));
+              (QStringList{
+                  CreatedLine(work.filePath("Temp.jpg")), CreatedLine(work.filePath("Temp.emf")),
+                  CreatedLine(work.filePath("Temp.jpg")), CreatedLine(work.filePath("Temp.emf"))}));
     EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
 }
 
@@ -281,7 +280,8 @@ struct RunWatch {
 
 TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
     SKIP_WITHOUT_CORPUS();
-    ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/gdk-pixbuf/test-animation.gif", pictures.filePath("a.gif")));
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/gdk-pixbuf/test-animation.gif",
+                            pictures.filePath("a.gif")));
     picture(100, 100, "a.bmp");
     picture(640, 480, "b.bmp");
     useFolder();
@@ -294,7 +294,8 @@ TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
             return;
         watch.progress << note(2);
         watch.counts << results->Lblcount()->text();
-        watch.saveEnabled = watch.saveEnabled && child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled();
+        watch.saveEnabled =
+            watch.saveEnabled && child<QPushButton>(adjust.get(), "Cmdsave")->isEnabled();
         watch.resultsEnabled = results->isEnabled();
         watch.resultsShown = results->isVisible();
         watch.resultsModal = results->isModal();
@@ -309,23 +310,24 @@ TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
     script.expect("Frmcomp", Quality(75));
     save();
 
-    EXPECT_EQ(title,
-              "Select the image types that you would like to have converted (Note that all original "
-              "images remain untouched. New images will be created.)  You have selected to create "
-              "the new images at 25% percent of the original image size.");
+    EXPECT_EQ(
+        title,
+        "Select the image types that you would like to have converted (Note that all original "
+        "images remain untouched. New images will be created.)  You have selected to create "
+        "the new images at 25% percent of the original image size.");
     // a.bmp is listed before a.gif: it makes a.JPG and a.gif finds it there.
-    EXPECT_EQ(results->Lines(), (QStringList{CreatedLine(storedFile("a.JPG")),
-                                            AlreadyExistsLine(storedFile("a.JPG")),
-                                            CreatedLine(storedFile("b.JPG"))}));
+    EXPECT_EQ(results->Lines(),
+              (QStringList{CreatedLine(storedFile("a.JPG")), AlreadyExistsLine(storedFile("a.JPG")),
+                           CreatedLine(storedFile("b.JPG"))}));
     EXPECT_EQ(sizeOf(storedFile("a.JPG")), QSize(25, 25));
     EXPECT_EQ(sizeOf(storedFile("b.JPG")), QSize(160, 120));
     EXPECT_EQ(adjust->ProcessedCount(), 3);
     EXPECT_EQ(watch.progress,
               (QStringList{"Processing -> a.bmp", "Processing a.gif", "Processing b.bmp"}));
-    EXPECT_EQ(watch.counts[0], "Please be patient. Reading File #0 File name: " +
-                                   pictures.filePath("a.bmp"));
-    EXPECT_EQ(watch.counts[2], "Please be patient. Reading File #2 File name: " +
-                                   pictures.filePath("b.bmp"));
+    EXPECT_EQ(watch.counts[0],
+              "Please be patient. Reading File #0 File name: " + pictures.filePath("a.bmp"));
+    EXPECT_EQ(watch.counts[2],
+              "Please be patient. Reading File #2 File name: " + pictures.filePath("b.bmp"));
     EXPECT_FALSE(watch.saveEnabled);
     EXPECT_TRUE(watch.resultsEnabled);
     EXPECT_TRUE(watch.resultsShown);
@@ -337,8 +339,8 @@ TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
     EXPECT_EQ(note(1), "");
     EXPECT_EQ(note(2), "");
     // The list scrolls far enough to read the longest path.
-    const int widest = results->ListBox1()->fontMetrics().horizontalAdvance(
-        CreatedLine(storedFile("a.JPG")));
+    const int widest =
+        results->ListBox1()->fontMetrics().horizontalAdvance(CreatedLine(storedFile("a.JPG")));
     EXPECT_EQ(results->ListBox1()->item(0)->sizeHint().width(), widest + 400);
 
     // The same run again writes nothing new.
@@ -369,8 +371,9 @@ TEST_F(SaveWindowsTest, ExactSizeForEveryFileAndTheTitles) {
               "You have selected to create new image types, and keep the same image size.");
     EXPECT_EQ(boxes.texts(), QStringList{"You chose cancel, nothing was done."});
     child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(50);
-    EXPECT_EQ(titleOfRun("Radcancel"),
-              "You have selected to create the new images at 50% percent of the original image size.");
+    EXPECT_EQ(
+        titleOfRun("Radcancel"),
+        "You have selected to create the new images at 50% percent of the original image size.");
     exact("120", "90");
     EXPECT_EQ(titleOfRun("RadTif"),
               "You have selected to create the new images at  percent of the original image size.");
@@ -386,7 +389,7 @@ TEST_F(SaveWindowsTest, AMaskThatMatchesNothing) {
     script.expect("Frmoptions", Choose("Radmetafile"));
     save();
     EXPECT_EQ(results->Lines(), (QStringList{"** No images of type *.GIF found in this folder",
-                                            "** Select a different type or different folder"}));
+                                             "** Select a different type or different folder"}));
     EXPECT_EQ(results->Lblcount()->text(), "");
     EXPECT_EQ(adjust->ProcessedCount(), 0);
     EXPECT_TRUE(QDir(stored.path()).isEmpty());
@@ -537,8 +540,10 @@ TEST_F(SaveWindowsTest, TheThumbnailWebPageFollowsTheRun) {
     QTemporaryDir pages;
     session.WebpagesFolder = pages.path() + QLatin1Char('/');
     session.ThumbWebpageWanted = true;
-    ASSERT_TRUE(QFile::copy(corpusDir() + "/jpeg/pillow/flower2.jpg", pictures.filePath("beach.jpg")));
-    ASSERT_TRUE(QFile::copy(corpusDir() + "/gif/pillow/hopper.gif", pictures.filePath("flowers.gif")));
+    ASSERT_TRUE(
+        QFile::copy(corpusDir() + "/jpeg/pillow/flower2.jpg", pictures.filePath("beach.jpg")));
+    ASSERT_TRUE(
+        QFile::copy(corpusDir() + "/gif/pillow/hopper.gif", pictures.filePath("flowers.gif")));
     useFolder();
     child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(20);
     boxes.confirmAnswers = {true, true};
@@ -549,8 +554,8 @@ TEST_F(SaveWindowsTest, TheThumbnailWebPageFollowsTheRun) {
 
     QStringList written = QDir(pages.path()).entryList(QDir::Files);
     written.sort();
-    EXPECT_EQ(written, (QStringList{"IT_beach.jpg", "T_beach.jpg", "index.html", "main.html",
-                                    "menu.html"}));
+    EXPECT_EQ(written,
+              (QStringList{"IT_beach.jpg", "T_beach.jpg", "index.html", "main.html", "menu.html"}));
     EXPECT_EQ(ReadFileBytes(pages.filePath("T_beach.jpg")), ReadFileBytes(storedFile("beach.JPG")));
     EXPECT_EQ(ReadFileBytes(pages.filePath("IT_beach.jpg")),
               ReadFileBytes(pictures.filePath("beach.jpg")));

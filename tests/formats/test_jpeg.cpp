@@ -7,9 +7,10 @@
 #include "formats/jpeg/jpeg_writer.h"
 #include "formats/picture.h"
 #include "formats/picture_formats.h"
-#include "support/recording_host.h"
 #include "support/corpus.h"
 #include "support/outside_tool.h"
+#include "support/pattern_bitmap.h"
+#include "support/recording_host.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
@@ -17,9 +18,9 @@
 #include <cstring>
 
 extern "C" {
-#include <cstdio>
 #include <jerror.h>
 #include <jpeglib.h>
+#include <cstdio>
 }
 
 namespace {
@@ -90,7 +91,9 @@ Bitmap testPicture(int w, int h) {
     return b;
 }
 
-QString jpegErrorText(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
+QString jpegErrorText(int code) {
+    return QStringLiteral("JPEG error #%1").arg(code);
+}
 
 class JpegTest : public ::testing::Test {
 protected:
@@ -115,7 +118,8 @@ TEST_F(JpegTest, DecodesEveryCorpusFileDjpegReadsToTheSamePixels) {
         // djpeg would spend minutes on a 64250 x 64250 claim that the program refuses at once.
         try {
             const JpegHeader h = ReadJpegHeader(ReadFileBytes(file));
-            if (Bitmap::matrixBytes(uint32_t(h.width), uint32_t(h.height), 24) > kMaxBitmapBytes) continue;
+            if (Bitmap::matrixBytes(uint32_t(h.width), uint32_t(h.height), 24) > kMaxBitmapBytes)
+                continue;
         } catch (const PixError&) {
         }
         QByteArray out;
@@ -302,20 +306,6 @@ TEST_F(JpegTest, WriterNeverReplacesAFileAndReportsEachOutcome) {
 
 namespace {
 
-// Pixels that all differ, so any wrong turn shows.
-Bitmap distinctPixels(int w, int h) {
-    Bitmap b;
-    b.create(w, h, 24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = b.scanLine(y) + x * 3;
-            p[0] = uint8_t(x * 37 + 5);
-            p[1] = uint8_t(y * 59 + 11);
-            p[2] = uint8_t((x + y * w) * 13);
-        }
-    return b;
-}
-
 // An Exif APP1 segment whose IFD0 holds the entries (tag, type, count, value), in either byte
 // order, placed right after the SOI marker.
 struct ExifEntry {
@@ -386,7 +376,7 @@ QImage uprightByQt(const QImage& stored, int orientation) {
 }
 
 TEST(JpegOrientation, EachOrientationTurnsAndMirrorsAsQtWould) {
-    const Bitmap stored = distinctPixels(5, 3);
+    const Bitmap stored = PatternBitmap(5, 3);
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
         const Bitmap upright = OrientBitmap(stored, orientation);
@@ -398,7 +388,7 @@ TEST(JpegOrientation, EachOrientationTurnsAndMirrorsAsQtWould) {
 }
 
 TEST(JpegOrientation, ATurnedPhotoIsUprightInSizeDecodeAndStreamedStretch) {
-    const QByteArray plain = EncodeJpeg(distinctPixels(48, 32), 90);
+    const QByteArray plain = EncodeJpeg(PatternBitmap(48, 32), 90);
     const Bitmap storedPixels = DecodeJpeg(plain);
     for (const bool little : {true, false}) {
         for (const int orientation : {3, 6, 8}) {
@@ -430,7 +420,7 @@ TEST(JpegOrientation, ATurnedPhotoIsUprightInSizeDecodeAndStreamedStretch) {
 
 TEST_F(JpegTest, StreamedStretchOfATurnedPhotoSamplesTheUprightPixels) {
     // Not square, odd sides, so a swapped or flipped index shows.
-    std::vector<QByteArray> files{EncodeJpeg(distinctPixels(37, 23), 95)};
+    std::vector<QByteArray> files{EncodeJpeg(PatternBitmap(37, 23), 95)};
     if (corpusAvailable()) {
         for (const char* name :
              {"/jpeg/pillow/pil_sample_cmyk.jpg", "/jpeg/pillow/hopper_gray.jpg"})
@@ -463,7 +453,7 @@ TEST_F(JpegTest, StreamedStretchOfATurnedPhotoSamplesTheUprightPixels) {
 }
 
 TEST(JpegOrientation, PhotosWithoutATurnAreDecodedAsBefore) {
-    const QByteArray plain = EncodeJpeg(distinctPixels(40, 24), 85);
+    const QByteArray plain = EncodeJpeg(PatternBitmap(40, 24), 85);
     const Bitmap stored = DecodeJpeg(plain);
     const std::vector<QByteArray> unturned = {
         plain,
@@ -484,7 +474,7 @@ TEST(JpegOrientation, PhotosWithoutATurnAreDecodedAsBefore) {
 }
 
 TEST(JpegOrientation, DamagedExifBlocksAreIgnoredWithoutReadingOutside) {
-    const QByteArray plain = EncodeJpeg(distinctPixels(16, 8), 75);
+    const QByteArray plain = EncodeJpeg(PatternBitmap(16, 8), 75);
     const QByteArray tagged = withExif(plain, {{0x0112, 3, 1, 6}}, true);
     // Every cut of the file: the segment or its directory running past the end.
     for (qsizetype n = 0; n < 80; ++n) {

@@ -3,6 +3,7 @@
 
 #include "formats/errors.h"
 #include "formats/metafile/metafile.h"
+#include "support/pattern_bitmap.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
@@ -18,19 +19,6 @@ extern "C" {
 
 namespace {
 
-Bitmap patterned(int w, int h) {
-    Bitmap b;
-    b.create(w, h, 24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = b.scanLine(y) + 3 * x;
-            p[0] = uint8_t(x * 7 + y);
-            p[1] = uint8_t(y * 11);
-            p[2] = uint8_t((x ^ y) * 5);
-        }
-    return b;
-}
-
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -39,7 +27,7 @@ QByteArray readAll(const QString& path) {
 TEST(MetafileWrite, RecordsHeaderOneStretchDibitsAndEofThatLibUemfAccepts) {
     QTemporaryDir dir;
     const QString path = dir.filePath("out.emf");
-    const Bitmap picture = patterned(37, 23);  // odd width: DIB rows are padded
+    const Bitmap picture = PatternBitmap(37, 23);  // odd width: DIB rows are padded
     ScreenMetrics screen;
     screen.widthPixels = 1280;
     screen.heightPixels = 1024;
@@ -102,7 +90,7 @@ TEST(MetafileWrite, RecordsHeaderOneStretchDibitsAndEofThatLibUemfAccepts) {
 TEST(MetafileWrite, ReadsBackWithThePixelsIntactAtTheOrigin) {
     QTemporaryDir dir;
     const QString path = dir.filePath("back.emf");
-    const Bitmap picture = patterned(64, 40);
+    const Bitmap picture = PatternBitmap(64, 40);
     const ScreenMetrics screen;  // 1920 x 1080 pixels, 508 x 286 mm, 96 dpi
     WriteMetafile(path, picture, screen);
     MetafileGraphic g(screen);
@@ -139,13 +127,14 @@ TEST(MetafileWrite, NeverReplacesAFileAndReportsFailures) {
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("keep me");
     }
-    EXPECT_EQ(WriteMetafile(path, patterned(4, 4), ScreenMetrics()), WriteOutcome::AlreadyExisted);
+    EXPECT_EQ(WriteMetafile(path, PatternBitmap(4, 4), ScreenMetrics()),
+              WriteOutcome::AlreadyExisted);
     EXPECT_EQ(readAll(path), QByteArray("keep me"));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"taken.emf"});
 
     const QString nowhere = dir.filePath("missing/folder/x.emf");
     try {
-        WriteMetafile(nowhere, patterned(4, 4), ScreenMetrics());
+        WriteMetafile(nowhere, PatternBitmap(4, 4), ScreenMetrics());
         ADD_FAILURE() << "no error";
     } catch (const PixError& e) {
         EXPECT_EQ(e.text(), "Cannot create file " + nowhere);

@@ -3,39 +3,24 @@
 // preview paints parts of a virtual size that is never made whole.
 
 #include "formats/bmp/bmp.h"
+#include "formats/bmp/ico.h"
 #include "formats/errors.h"
 #include "formats/gif/gif_bitmap.h"
-#include "formats/bmp/ico.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/metafile/metafile.h"
 #include "formats/picture.h"
 #include "formats/text_utils.h"
 #include "metafile_test_files.h"
+#include "support/pattern_bitmap.h"
 
+#include <gtest/gtest.h>
 #include <QBuffer>
 #include <QImageWriter>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 constexpr QRgb kWhite = 0xFFFFFFFF;
-
-// A pattern no two neighbouring pixels share, at any depth.
-Bitmap pattern(int w, int h, int depth) {
-    Bitmap b;
-    b.create(w, h, depth);
-    if (depth <= 8) {
-        std::vector<QRgb> palette;
-        for (int i = 0; i < (1 << depth); ++i) palette.push_back(qRgb(i * 37 % 256, i * 11 % 256, 255 - i));
-        b.setPalette(palette);
-    }
-    for (int y = 0; y < h; ++y) {
-        uint8_t* row = b.scanLine(y);
-        for (int i = 0; i < b.stride(); ++i) row[i] = uint8_t(i * 7 + y * 13 + (i ^ y));
-    }
-    return b;
-}
 
 // The rectangle part of a bitmap, white where it lies outside.
 Bitmap cut(const Bitmap& whole, const QRect& part) {
@@ -115,8 +100,9 @@ void expectPartsMatchTheWhole(const Picture& source, int w, int h, const char* w
     const Bitmap whole = StretchPicture(source, w, h);
     ASSERT_EQ(whole.width(), w);
     ASSERT_EQ(whole.height(), h);
-    for (const QRect part : {QRect(0, 0, w, h), QRect(1, 1, 7, 5), QRect(w / 3, h / 2, 13, 11),
-                             QRect(w - 5, h - 3, 9, 7), QRect(-4, -2, 6, 5), QRect(0, h - 1, w, 1)}) {
+    for (const QRect part :
+         {QRect(0, 0, w, h), QRect(1, 1, 7, 5), QRect(w / 3, h / 2, 13, 11),
+          QRect(w - 5, h - 3, 9, 7), QRect(-4, -2, 6, 5), QRect(0, h - 1, w, 1)}) {
         const Bitmap got = StretchPicturePart(source, w, h, part);
         EXPECT_TRUE(got == cut(whole, part))
             << what << " part " << part.x() << "," << part.y() << " " << part.width() << "x"
@@ -127,14 +113,15 @@ void expectPartsMatchTheWhole(const Picture& source, int w, int h, const char* w
 }  // namespace
 
 TEST(StretchPicture, RastersAreSampledByPixelCentres) {
-    const Bitmap source = pattern(13, 9, 24);
+    const Bitmap source = PatternBitmap(13, 9, 24);
     Picture p;
     p.assign(source);
     const Bitmap out = StretchPicture(p, 5, 4);
     ASSERT_EQ(out.bitCount(), 24);
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 5; ++x)
-            EXPECT_EQ(out.pixelColor(x, y), source.pixelColor((2 * x + 1) * 13 / 10, (2 * y + 1) * 9 / 8));
+            EXPECT_EQ(out.pixelColor(x, y),
+                      source.pixelColor((2 * x + 1) * 13 / 10, (2 * y + 1) * 9 / 8));
 }
 
 TEST(StretchPicture, BlankIsWhite) {
@@ -158,7 +145,7 @@ TEST(StretchPicture, BlankIsWhite) {
 
 TEST(StretchPicture, SizesZeroNegativeAndTooLarge) {
     Picture p;
-    p.assign(pattern(4, 4, 8));
+    p.assign(PatternBitmap(4, 4, 8));
     EXPECT_TRUE(StretchPicture(p, 0, 10).isEmpty());
     EXPECT_TRUE(StretchPicture(p, 10, 0).isEmpty());
     EXPECT_EQ(failureOf([&] { StretchPicture(p, -1, 10); }), "Range check error");
@@ -169,7 +156,8 @@ TEST(StretchPicture, SizesZeroNegativeAndTooLarge) {
     EXPECT_EQ(failureOf([&] { StretchPicture(p, 20000, 20000); }),
               "A picture of 20000 x 20000 pixels is too large: at most 1024 MB can be made");
     EXPECT_EQ(failureOf([&] { StretchPicture(p, INT_MAX, INT_MAX); }),
-              QString("A picture of %1 x %1 pixels is too large: at most 1024 MB can be made").arg(INT_MAX));
+              QString("A picture of %1 x %1 pixels is too large: at most 1024 MB can be made")
+                  .arg(INT_MAX));
     // A part of a huge virtual size is only as large as itself.
     EXPECT_EQ(StretchPicturePart(p, 16000, 12000, QRect(15990, 11990, 20, 20)).width(), 20);
 }
@@ -177,17 +165,17 @@ TEST(StretchPicture, SizesZeroNegativeAndTooLarge) {
 TEST(StretchPicturePart, RastersOfEveryDepthMatchTheWhole) {
     for (int depth : {1, 4, 8, 24, 32}) {
         Picture p;
-        p.assign(pattern(17, 11, depth));
+        p.assign(PatternBitmap(17, 11, depth));
         expectPartsMatchTheWhole(p, 41, 23, "bitmap");
         expectPartsMatchTheWhole(p, 9, 5, "bitmap shrunk");
     }
     Picture gif;
-    gif.setGraphic(std::make_unique<TGifBitmap>(pattern(15, 7, 8)));
+    gif.setGraphic(std::make_unique<TGifBitmap>(PatternBitmap(15, 7, 8)));
     expectPartsMatchTheWhole(gif, 37, 29, "gif bitmap");
 }
 
 TEST(StretchPicturePart, JpegMatchesTheWholeAndDecodesOnce) {
-    const Picture streamed = jpegPicture(pattern(61, 35, 24));
+    const Picture streamed = jpegPicture(PatternBitmap(61, 35, 24));
     const Picture kept = streamed;
     // The first whole stretch streams the scanlines; the parts then decode once and keep.
     expectPartsMatchTheWhole(kept, 47, 31, "jpeg");
@@ -214,22 +202,25 @@ TEST(StretchPicturePart, IconAndMetafileMatchTheWhole) {
 // A target of 1, 4 or 8 bits would be written 3 bytes a pixel while its rows are narrower: every
 // drawing entry refuses it before touching a byte.
 TEST(StretchTarget, BelowTwentyFourBitsIsRefusedUntouched) {
-    const Bitmap source = pattern(16, 4, 24);
+    const Bitmap source = PatternBitmap(16, 4, 24);
     Picture raster, jpeg = jpegPicture(source), icon = iconPicture(), emf = metafilePicture();
     raster.assign(source);
     for (int depth : {1, 4, 8}) {
         Bitmap target;
         target.create(8, 2, depth);
-        const QByteArray before(reinterpret_cast<const char*>(target.bits()), int(target.byteCount()));
+        const QByteArray before(reinterpret_cast<const char*>(target.bits()),
+                                int(target.byteCount()));
         const QRect rect(0, 0, 8, 2);
         EXPECT_THROW(StretchBitmapInto(source, target, 0, 0, 8, 2), PixError) << depth;
-        EXPECT_THROW(DecodeJpegStretched(static_cast<const JpegImage*>(jpeg.graphic())->data(), target, rect),
+        EXPECT_THROW(DecodeJpegStretched(static_cast<const JpegImage*>(jpeg.graphic())->data(),
+                                         target, rect),
                      PixError);
         for (const Picture* p : {&raster, &jpeg, &icon, &emf}) {
             EXPECT_THROW(p->stretchDraw(target, rect), PixError) << depth;
             EXPECT_THROW(p->draw(target, 0, 0), PixError) << depth;
         }
-        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(target.bits()), int(target.byteCount())), before);
+        EXPECT_EQ(QByteArray(reinterpret_cast<const char*>(target.bits()), int(target.byteCount())),
+                  before);
     }
     Bitmap wide;
     wide.create(8, 2, 32);

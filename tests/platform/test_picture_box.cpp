@@ -1,8 +1,9 @@
 #include "formats/jpeg/jpeg.h"
 #include "platform/dialogs.h"
-#include "support/scripted_dialogs.h"
 #include "platform/picture_box.h"
 #include "support/corpus.h"
+#include "support/pattern_bitmap.h"
+#include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <QApplication>
@@ -10,20 +11,6 @@
 #include <QScrollBar>
 
 namespace {
-
-// Every pixel its own colour, so a wrong sample shows.
-Bitmap numbered(int w, int h) {
-    Bitmap b;
-    b.create(w, h, 24);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = b.scanLine(y) + 3 * x;
-            p[0] = uint8_t(x * 7);
-            p[1] = uint8_t(y * 11);
-            p[2] = uint8_t(x + y * w);
-        }
-    return b;
-}
 
 QImage rgb32(const Bitmap& b) {
     return b.toQImage().convertToFormat(QImage::Format_RGB32);
@@ -33,7 +20,7 @@ TEST(PictureBoxShows, StretchedSamplingEqualsTheStretchOfTheWholePicture) {
     PictureBox box;
     box.resize(13, 9);
     box.setStretch(true);
-    const Bitmap source = numbered(7, 5);
+    const Bitmap source = PatternBitmap(7, 5);
     box.picture().assign(source);
     EXPECT_EQ(box.shownRect(), QRect(0, 0, 13, 9));
     EXPECT_EQ(box.shownImage(), rgb32(StretchPicture(box.picture(), 13, 9)));
@@ -50,7 +37,7 @@ TEST(PictureBoxShows, StretchedSamplingEqualsTheStretchOfTheWholePicture) {
 TEST(PictureBoxShows, UnscaledFromTheCornerClippedToTheBox) {
     PictureBox box;
     box.resize(30, 20);
-    const Bitmap source = numbered(50, 12);
+    const Bitmap source = PatternBitmap(50, 12);
     box.picture().assign(source);
     EXPECT_EQ(box.shownRect(), QRect(0, 0, 30, 12)) << "only the part that shows";
     const QImage whole = rgb32(source);
@@ -83,12 +70,12 @@ TEST(PictureBoxShows, AnIconUnscaledOverWhiteEvenWhenStretched) {
 
 TEST(PictureBoxView, NothingBeyondTheViewsSize) {
     Picture small;
-    small.assign(numbered(4, 3));
+    small.assign(PatternBitmap(4, 3));
     PictureBox view;
     view.resize(8, 8);
     view.showStretchedView(&small, QSize(6, 5));
     EXPECT_EQ(view.shownRect(), QRect(0, 0, 6, 5));
-    EXPECT_EQ(view.shownImage(), rgb32(StretchBitmap(numbered(4, 3), 6, 5)));
+    EXPECT_EQ(view.shownImage(), rgb32(StretchBitmap(PatternBitmap(4, 3), 6, 5)));
     view.clearStretchedView();
     EXPECT_TRUE(view.shownImage().isNull()) << "back to the box's own, empty picture";
 }
@@ -97,15 +84,15 @@ TEST(PictureBoxCaches, MadeOncePerChangeAndSize) {
     PictureBox box;
     box.resize(40, 30);
     box.setStretch(true);
-    box.picture().assign(numbered(10, 10));
+    box.picture().assign(PatternBitmap(10, 10));
     box.grab();
     box.grab();
     box.shownImage();
     EXPECT_EQ(box.renderCount(), 1) << "paints copy what was made";
 
     // Every kind of change makes it again, and shows the change.
-    box.picture().assign(numbered(5, 5));
-    EXPECT_EQ(box.shownImage(), rgb32(StretchBitmap(numbered(5, 5), 40, 30)));
+    box.picture().assign(PatternBitmap(5, 5));
+    EXPECT_EQ(box.shownImage(), rgb32(StretchBitmap(PatternBitmap(5, 5), 40, 30)));
     EXPECT_EQ(box.renderCount(), 2);
 
     uint8_t* corner = box.picture().bitmap().scanLine(0);
@@ -126,7 +113,7 @@ TEST(PictureBoxCaches, MadeOncePerChangeAndSize) {
 
 TEST(PictureBoxView, OnlyWhatShowsIsMadeAndScrollingFollows) {
     Picture source;
-    const Bitmap pixels = numbered(100, 75);
+    const Bitmap pixels = PatternBitmap(100, 75);
     source.assign(pixels);
     QScrollArea area;
     area.resize(220, 170);
@@ -157,7 +144,7 @@ TEST(PictureBoxView, OnlyWhatShowsIsMadeAndScrollingFollows) {
 
 TEST(PictureBoxFailure, AJpegThatFailsAtItsFirstDrawIsReportedOnce) {
     ScriptedDialogs boxes;
-    QByteArray data = EncodeJpeg(numbered(16, 16), 90);
+    QByteArray data = EncodeJpeg(PatternBitmap(16, 16), 90);
     // The frame names a quantisation table that the file never defines: the header reads,
     // the pixels cannot be decoded.
     const qsizetype sof = data.indexOf("\xFF\xC0");
@@ -181,7 +168,7 @@ TEST(PictureBoxFailure, AJpegThatFailsAtItsFirstDrawIsReportedOnce) {
     EXPECT_TRUE(box.shownImage().isNull()) << "the box stays empty";
     EXPECT_EQ(box.renderCount(), 1) << "a failed picture is not drawn again";
 
-    box.picture().assign(numbered(2, 2));
+    box.picture().assign(PatternBitmap(2, 2));
     EXPECT_FALSE(box.shownImage().isNull()) << "a new picture draws again";
 }
 

@@ -8,12 +8,13 @@
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
 #include "platform/session.h"
-#include "support/scripted_dialogs.h"
 #include "platform/window_kit.h"
+#include "support/pattern_bitmap.h"
+#include "support/scripted_dialogs.h"
 
+#include <gtest/gtest.h>
 #include <QColor>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 class WindowTest : public ::testing::Test {
 protected:
@@ -24,8 +25,12 @@ protected:
         session.WorkFolder = folder.path();
         session.SettingsFile = folder.filePath("pxset25.ini");
         SetWindowSizeStore({
-            [this](const QString& section) { return ReadSavedWidth(session.SettingsFile, section); },
-            [this](const QString& section) { return ReadSavedHeight(session.SettingsFile, section); },
+            [this](const QString& section) {
+                return ReadSavedWidth(session.SettingsFile, section);
+            },
+            [this](const QString& section) {
+                return ReadSavedHeight(session.SettingsFile, section);
+            },
             [this](const QString& section, int w, int h) {
                 SaveWindowSize(session.SettingsFile, section, w, h);
             },
@@ -37,24 +42,10 @@ protected:
         setScreenMetricsOverride(nullptr);
     }
 
-    // A 24-bit picture whose every pixel differs from its neighbours, so a wrong sample shows.
-    static Bitmap patternBitmap(int width, int height) {
-        Bitmap bitmap;
-        bitmap.create(width, height, 24);
-        for (int y = 0; y < height; ++y) {
-            uint8_t* row = bitmap.scanLine(y);
-            for (int x = 0; x < width; ++x) {
-                row[3 * x] = uint8_t(x * 7 + y);
-                row[3 * x + 1] = uint8_t(y * 13 + x / 3);
-                row[3 * x + 2] = uint8_t((x ^ y) * 5);
-            }
-        }
-        return bitmap;
-    }
     // Writes a pattern picture as a BMP file and returns its path.
     QString bmpFile(int width, int height, const QString& name = {}) {
         Picture picture;
-        picture.assign(patternBitmap(width, height));
+        picture.assign(PatternBitmap(width, height));
         const QString path = folder.filePath(
             name.isEmpty() ? QStringLiteral("p%1x%2.bmp").arg(width).arg(height) : name);
         picture.saveToFile(path);
@@ -69,7 +60,9 @@ protected:
 };
 
 // The pixels of a bitmap as 0xRRGGBB, for comparisons that print where they differ.
-inline QRgb PixelAt(const Bitmap& bitmap, int x, int y) { return bitmap.pixelColor(x, y) & 0xFFFFFF; }
+inline QRgb PixelAt(const Bitmap& bitmap, int x, int y) {
+    return bitmap.pixelColor(x, y) & 0xFFFFFF;
+}
 
 // Whether two 24-bit bitmaps hold the same size and pixels; says where they first differ.
 inline ::testing::AssertionResult SamePixels(const Bitmap& a, const Bitmap& b) {
@@ -80,7 +73,7 @@ inline ::testing::AssertionResult SamePixels(const Bitmap& a, const Bitmap& b) {
         for (int x = 0; x < a.width(); ++x)
             if (PixelAt(a, x, y) != PixelAt(b, x, y))
                 return ::testing::AssertionFailure()
-                       << "at " << x << "," << y << ": " << std::hex << PixelAt(a, x, y)
-                       << " vs " << PixelAt(b, x, y);
+                       << "at " << x << "," << y << ": " << std::hex << PixelAt(a, x, y) << " vs "
+                       << PixelAt(b, x, y);
     return ::testing::AssertionSuccess();
 }

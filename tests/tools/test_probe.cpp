@@ -3,35 +3,24 @@
 
 #include "formats/bmp/bmp.h"
 #include "support/corpus.h"
+#include "support/pattern_bitmap.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
 QByteArray expectedPpm(const Bitmap& b) {
-    QByteArray out = "P6\n" + QByteArray::number(b.width()) + ' ' + QByteArray::number(b.height()) + "\n255\n";
+    QByteArray out =
+        "P6\n" + QByteArray::number(b.width()) + ' ' + QByteArray::number(b.height()) + "\n255\n";
     for (int y = 0; y < b.height(); ++y)
         for (int x = 0; x < b.width(); ++x) {
             const QRgb c = b.pixelColor(x, y);
             out.append(char(qRed(c))).append(char(qGreen(c))).append(char(qBlue(c)));
         }
     return out;
-}
-
-Bitmap pattern(int w, int h, int depth) {
-    Bitmap b;
-    b.create(w, h, depth);
-    if (depth <= 8) {
-        std::vector<QRgb> palette;
-        for (int i = 0; i < (1 << depth); ++i) palette.push_back(qRgb(i, 200 - i / 2, 17 * i % 256));
-        b.setPalette(palette);
-    }
-    for (int y = 0; y < h; ++y)
-        for (int i = 0; i < b.stride(); ++i) b.scanLine(y)[i] = uint8_t(i * 31 + y * 7);
-    return b;
 }
 
 QByteArray contents(const QString& path) {
@@ -46,7 +35,7 @@ TEST(ProbeDecode, PpmHoldsEveryPixelAtEveryDepth) {
     for (int depth : {1, 4, 8, 24, 32}) {
         SCOPED_TRACE(depth);
         // Odd width: row padding must not reach the PPM.
-        const Bitmap b = pattern(37, 5, depth);
+        const Bitmap b = PatternBitmap(37, 5, depth);
         const QString in = dir.filePath(QString("in%1.bmp").arg(depth));
         QFile f(in);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -65,7 +54,7 @@ TEST(ProbeDecode, WithoutOutputDecodesOnlyAndRejectedInputFails) {
     const QString in = dir.filePath("in.bmp");
     QFile f(in);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(EncodeBmp(pattern(9, 4, 24)));
+    f.write(EncodeBmp(PatternBitmap(9, 4, 24)));
     f.close();
     EXPECT_EQ(runProgram(PIXOLET_PROBE, {"decode", in}), 0);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"in.bmp"});
@@ -75,8 +64,8 @@ TEST(ProbeDecode, WithoutOutputDecodesOnlyAndRejectedInputFails) {
     bad.write("II*\0not a tiff", 14);
     bad.close();
     QByteArray stdoutText, stderrText;
-    EXPECT_EQ(runProgram(PIXOLET_PROBE, {"decode", bad.fileName(), dir.filePath("x.ppm")}, &stdoutText,
-                         &stderrText),
+    EXPECT_EQ(runProgram(PIXOLET_PROBE, {"decode", bad.fileName(), dir.filePath("x.ppm")},
+                         &stdoutText, &stderrText),
               1);
     EXPECT_FALSE(stderrText.isEmpty());  // the reader's own message
     EXPECT_FALSE(QFile::exists(dir.filePath("x.ppm")));
@@ -87,15 +76,19 @@ TEST(ProbeDecode, WithoutOutputDecodesOnlyAndRejectedInputFails) {
 TEST(ProbeBatch, LinesSecondRunAndAStoppingFile) {
     QTemporaryDir src, out;
     ASSERT_TRUE(src.isValid() && out.isValid());
-    SaveBitmapAsBmp(pattern(40, 30, 24), src.filePath("a.bmp"));
-    SaveBitmapAsBmp(pattern(10, 10, 8), src.filePath("b.bmp"));
+    SaveBitmapAsBmp(PatternBitmap(40, 30, 24), src.filePath("a.bmp"));
+    SaveBitmapAsBmp(PatternBitmap(10, 10, 8), src.filePath("b.bmp"));
     QFile(src.filePath("notes.txt")).open(QIODevice::WriteOnly);
     const QString outDir = out.path() + '/';
     QByteArray lines;
-    ASSERT_EQ(runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "jpeg", "80"}, &lines), 0);
+    ASSERT_EQ(
+        runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "jpeg", "80"}, &lines),
+        0);
     EXPECT_EQ(lines, "  Successfully Created -> " + (outDir + "a.JPG").toUtf8() + "\n" +
                          "  Successfully Created -> " + (outDir + "b.JPG").toUtf8() + "\n");
-    ASSERT_EQ(runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "jpeg", "80"}, &lines), 0);
+    ASSERT_EQ(
+        runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "jpeg", "80"}, &lines),
+        0);
     EXPECT_EQ(lines.count("  File already exists -> "), 2);
     EXPECT_EQ(lines.count('\n'), 2);
 
@@ -104,7 +97,9 @@ TEST(ProbeBatch, LinesSecondRunAndAStoppingFile) {
     bad.write("not a JPEG");
     bad.close();
     QByteArray errors;
-    EXPECT_EQ(runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "tif"}, &lines, &errors), 1);
+    EXPECT_EQ(
+        runProgram(PIXOLET_PROBE, {"batch", src.path(), out.path(), "50", "tif"}, &lines, &errors),
+        1);
     EXPECT_EQ(lines, "  Successfully Created -> " + (outDir + "a.TIF").toUtf8() + "\n");
     EXPECT_FALSE(errors.isEmpty());
     EXPECT_FALSE(QFile::exists(outDir + "b.TIF"));

@@ -37,8 +37,9 @@ protected:
     // n small BMP files named img01.bmp, img02.bmp, ... (the listing order is the name order).
     void makeImages(int n) {
         Picture picture;
-        picture.assign(patternBitmap(6, 4));
-        for (int i = 1; i <= n; ++i) picture.saveToFile(images + QStringLiteral("img%1.bmp").arg(i, 2, 10, QChar('0')));
+        picture.assign(PatternBitmap(6, 4));
+        for (int i = 1; i <= n; ++i)
+            picture.saveToFile(images + QStringLiteral("img%1.bmp").arg(i, 2, 10, QChar('0')));
     }
     void writeFile(const QString& name, const QByteArray& bytes) {
         QFile f(images + name);
@@ -46,7 +47,8 @@ protected:
         f.write(bytes);
     }
     void open() {
-        viewer->PrepareFolder(images, [this] { session.FolderImages = ScanFolder(images + "*.*"); });
+        viewer->PrepareFolder(images,
+                              [this] { session.FolderImages = ScanFolder(images + "*.*"); });
     }
     QPushButton* previous() { return viewer->findChild<QPushButton*>("Cmdleft"); }
     QPushButton* next() { return viewer->findChild<QPushButton*>("Cmdright"); }
@@ -142,13 +144,13 @@ TEST_F(FolderViewerTest, AnEmptyFolderOpensWithNothingToPageOrClick) {
 
 TEST_F(FolderViewerTest, AClickOpensTheHeldPictureAtItsOwnSizeWithoutReadingTheFileAgain) {
     Picture wide;
-    wide.assign(patternBitmap(400, 100));
+    wide.assign(PatternBitmap(400, 100));
     wide.saveToFile(images + "wide.bmp");
     open();
     EXPECT_EQ(viewer->SlotImage(1)->shownImage().size(), QSize(65, 46));
     ASSERT_TRUE(QFile::remove(images + "wide.bmp"));
     EXPECT_EQ(clickSlot(1), QSize(400, 100));
-    EXPECT_TRUE(SamePixels(session.windows.Frmpic->ViewBitmap(), patternBitmap(400, 100)));
+    EXPECT_TRUE(SamePixels(session.windows.Frmpic->ViewBitmap(), PatternBitmap(400, 100)));
     EXPECT_EQ(clickSlot(2), std::nullopt);
     EXPECT_TRUE(boxes.shown.empty());
 }
@@ -220,7 +222,7 @@ TEST_F(FolderViewerTest, APageFillIsOneOperationAtATime) {
 }
 
 TEST_F(FolderViewerTest, AJpegSlotKeepsItsCompressedDataAndABoxSizedDisplay) {
-    const Bitmap photo = patternBitmap(640, 480);
+    const Bitmap photo = PatternBitmap(640, 480);
     writeFile("photo.jpg", EncodeJpeg(photo, 90));
     open();
     PictureBox* slot = viewer->SlotImage(1);

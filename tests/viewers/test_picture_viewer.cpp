@@ -1,7 +1,7 @@
-#include "viewers/picture_viewer.h"
 #include "formats/sizing.h"
 #include "platform/picture_box.h"
 #include "support/window_fixture.h"
+#include "viewers/picture_viewer.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -50,7 +50,7 @@ protected:
 };
 
 TEST_F(PictureViewerTest, TwentyStepsInReachThreeHundredAndTheNextIsRefused) {
-    give(patternBitmap(40, 30));
+    give(PatternBitmap(40, 30));
     EXPECT_EQ(control<QLineEdit>("Edpercent")->text(), "10");
     for (int i = 0; i < 20; ++i) zoomIn();
     EXPECT_TRUE(boxes.shown.empty());
@@ -70,7 +70,7 @@ TEST_F(PictureViewerTest, TwentyStepsInReachThreeHundredAndTheNextIsRefused) {
 }
 
 TEST_F(PictureViewerTest, NineStepsOutReachTenAndTheNextIsRefused) {
-    give(patternBitmap(40, 30));
+    give(PatternBitmap(40, 30));
     for (int i = 0; i < 9; ++i) zoomOut();
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(viewer->ViewSize(), QSize(4, 3));
@@ -81,7 +81,7 @@ TEST_F(PictureViewerTest, NineStepsOutReachTenAndTheNextIsRefused) {
 }
 
 TEST_F(PictureViewerTest, StepsOfTwoHundredFiftyZeroAndNonNumbers) {
-    give(patternBitmap(50, 20));
+    give(PatternBitmap(50, 20));
     step("250");
     zoomIn();
     EXPECT_EQ(boxes.texts(), QStringList{kMaximumZoom});
@@ -100,22 +100,23 @@ TEST_F(PictureViewerTest, StepsOfTwoHundredFiftyZeroAndNonNumbers) {
         step(bad);
         zoomIn();
         EXPECT_EQ(boxes.shown.back().kind, MessageKind::ErrorReport) << bad;
-        EXPECT_EQ(boxes.shown.back().text, QStringLiteral("'%1' is not a valid integer value.")
-                                               .arg(QString::fromLatin1(bad)));
+        EXPECT_EQ(
+            boxes.shown.back().text,
+            QStringLiteral("'%1' is not a valid integer value.").arg(QString::fromLatin1(bad)));
     }
     EXPECT_EQ(viewer->ZoomOffset(), 30);
     EXPECT_EQ(viewer->ViewSize(), QSize(65, 26));
 }
 
 TEST_F(PictureViewerTest, EveryStepScalesTheReference) {
-    const Bitmap source = patternBitmap(37, 23);
+    const Bitmap source = PatternBitmap(37, 23);
     give(source);
     step("30");
     zoomIn();  // 130 %
-    EXPECT_TRUE(SamePixels(viewer->ViewBitmap(),
-                           StretchPicture(viewer->ReferencePicture(), 48, 30)));
+    EXPECT_TRUE(
+        SamePixels(viewer->ViewBitmap(), StretchPicture(viewer->ReferencePicture(), 48, 30)));
     step("60");
-    zoomOut();  // 70 %
+    zoomOut();                                     // 70 %
     EXPECT_EQ(viewer->ViewSize(), QSize(26, 16));  // 25.9 and 16.1
     step("30");
     zoomIn();  // back to 100 %: the natural pixels, no blur from the way down
@@ -132,14 +133,14 @@ TEST_F(PictureViewerTest, EveryStepScalesTheReference) {
 }
 
 TEST_F(PictureViewerTest, FiveAndOnePixelWidePictures) {
-    give(patternBitmap(5, 5));
+    give(PatternBitmap(5, 5));
     for (auto [scale, expected] : {std::pair{50, 2}, {30, 2}, {70, 4}}) {
         control<QPushButton>("BitBtn4")->click();
         step(QString::number(100 - scale));
         zoomOut();
         EXPECT_EQ(viewer->ViewSize().width(), expected) << scale << " %";
     }
-    give(patternBitmap(1, 1));
+    give(PatternBitmap(1, 1));
     step("90");
     zoomOut();
     EXPECT_EQ(viewer->ViewSize(), QSize(0, 0));
@@ -148,7 +149,7 @@ TEST_F(PictureViewerTest, FiveAndOnePixelWidePictures) {
 }
 
 TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
-    give(patternBitmap(20, 10));
+    give(PatternBitmap(20, 10));
     step("35");
     zoomIn();
     zoomIn();
@@ -189,7 +190,7 @@ TEST_F(PictureViewerTest, ResetReopenAndNegativeSteps) {
         viewer->close();
     });
     Picture small;
-    small.assign(patternBitmap(8, 6));
+    small.assign(PatternBitmap(8, 6));
     viewer->OpenPictureViewer(small);
     EXPECT_TRUE(checked);
     EXPECT_EQ(small.width(), 8);
