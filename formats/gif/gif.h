@@ -24,6 +24,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -111,14 +112,30 @@ public:
     void setRow(uint32_t r, const TBigByteArray& row);
 
     // Row r (1-based, unchecked) in place: columns bytes.
-    uint8_t* rowData(uint32_t r) { return bytes_.data() + uint64_t(r - 1) * columns_; }
+    uint8_t* rowData(uint32_t r) {
+        rowsWritten_ = std::max(rowsWritten_, std::min(r, rows_));
+        return bytes_.data() + uint64_t(r - 1) * columns_;
+    }
     const uint8_t* rowData(uint32_t r) const { return bytes_.data() + uint64_t(r - 1) * columns_; }
-    uint8_t* data() { return bytes_.data(); }
+    // All rows in place; counts every row as written until writtenUpTo() says how far it went.
+    uint8_t* data() {
+        rowsWritten_ = rows_;
+        return bytes_.data();
+    }
     const uint8_t* data() const { return bytes_.data(); }
+    // A writer through data() touched no byte at or after `bytes`.
+    void writtenUpTo(uint64_t bytes) {
+        const uint64_t rows = columns_ ? (bytes + columns_ - 1) / columns_ : 0;
+        rowsWritten_ = uint32_t(std::min<uint64_t>(rows, rows_));
+    }
+    // Rows after this one were never written: still zeros, and still not resident, so readers
+    // skip them rather than fault in pages (a short file may claim hundreds of megabytes).
+    uint32_t rowsWritten() const { return rowsWritten_; }
 
 private:
     uint32_t columns_ = 0;
     uint32_t rows_ = 0;
+    uint32_t rowsWritten_ = 0;
     TBigByteArray bytes_;
 };
 

@@ -71,9 +71,12 @@ void GifImageToBmpStream(const TGifSubImage& image, QIODevice& stream) {
     writeBmp8Headers(stream, width, height, image.colorTable().entries);
 
     std::vector<uint8_t> row(stride, 0);
+    const std::vector<uint8_t> zeroRow(stride, 0);
     for (uint32_t k = height; k >= 1; --k) {
-        if (width) std::memcpy(row.data(), image.pixels.rowData(k), width);
-        stream.write(reinterpret_cast<const char*>(row.data()), qint64(stride));
+        const bool written = k <= image.pixels.rowsWritten();
+        if (written && width) std::memcpy(row.data(), image.pixels.rowData(k), width);
+        stream.write(reinterpret_cast<const char*>(written ? row.data() : zeroRow.data()),
+                     qint64(stride));
         if (height > 500) GifProgress(1.0 - double(k - 1) / double(height));
     }
     stream.seek(0);

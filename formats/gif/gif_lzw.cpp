@@ -205,6 +205,7 @@ void decodeLinear(TGifSubImage& image, CodeReader reader, unsigned cs) {
             const uint64_t from = uint64_t(row) * width;
             std::memset(out + from, 0, size_t(std::min(cur + 16, total) - from));
         }
+        image.pixels.writtenUpTo(cur + 16);  // the copies overshoot by less than a chunk
     };
     auto literal = [&](unsigned k) {
         out[cur] = uint8_t(k);
@@ -369,4 +370,3 @@ void DecodeGifPixels(TGifSubImage& image) {
     else
         decodeThroughRows(image, in, cs, rowBuffer.data());
 }
-
