@@ -35,7 +35,9 @@ TFrmfolderview::TFrmfolderview(Session& session, QWidget* parent)
 
 TFrmfolderview::~TFrmfolderview() = default;
 
-bool TFrmfolderview::Filling() const { return LongOperation::running(); }
+bool TFrmfolderview::Filling() const {
+    return LongOperation::running();
+}
 
 void TFrmfolderview::connectControls() {
     OnClick(ui->Cmdleft, this, &TFrmfolderview::CmdleftClick);
@@ -50,8 +52,12 @@ void TFrmfolderview::FormCreate() {
     for (int k = 1; k <= kSlots; ++k) clearSlot(k);
 }
 
-PictureBox* TFrmfolderview::SlotImage(int k) const { return images_[k - 1]; }
-QLabel* TFrmfolderview::SlotLabel(int k) const { return labels_[k - 1]; }
+PictureBox* TFrmfolderview::SlotImage(int k) const {
+    return images_[k - 1];
+}
+QLabel* TFrmfolderview::SlotLabel(int k) const {
+    return labels_[k - 1];
+}
 
 void TFrmfolderview::clearSlot(int k) {
     images_[k - 1]->picture().clear();
@@ -114,8 +120,10 @@ void TFrmfolderview::FillPage(int first) {
             if (outcome == LoadOutcome::Rejected) picture.clear();
         } catch (...) {
             // The fill ends here; what is left of the page shows nothing rather than the
-            // previous page's pictures under names they do not belong to.
+            // previous page's pictures under names they do not belong to. The failing slot
+            // keeps its file's name, so the error box that follows is about a name one can see.
             for (int rest = k; rest <= kSlots; ++rest) clearSlot(rest);
+            setSlotName(k, name);
             throw;
         }
         setSlotName(k, name);
@@ -145,4 +153,6 @@ void TFrmfolderview::ImageClick(int k) {
     if (TFrmpic* viewer = session_.windows.Frmpic) viewer->OpenPictureViewer(picture);
 }
 
-void TFrmfolderview::BitBtn1Click() { close(); }
+void TFrmfolderview::BitBtn1Click() {
+    close();
+}
