@@ -96,8 +96,8 @@ enum class LoadOutcome {
 
 // Loads any supported file into the picture: GIF through the GIF decoder, TIFF through the TIFF
 // reader, the rest by extension. Every other failure (an unknown extension, a file that cannot
-// be opened, a damaged GIF, BMP, ICO, JPEG or metafile) throws PixError with its text and leaves
-// the picture's previous graphic in place.
+// be opened, a pipe or device, which is never opened, a damaged GIF, BMP, ICO, JPEG or metafile)
+// throws PixError with its text and leaves the picture's previous graphic in place.
 [[nodiscard]] LoadOutcome LoadPictureFile(const QString& path, Picture& picture);
 
 // The start-up registrations of the picture formats, in their fixed order.
