@@ -84,7 +84,9 @@ void BM_Engine(benchmark::State& state) {
         job.sizing.percent = kPercent;
         Picture working;
         int lines = 0;
-        RunBatch(job, QStringLiteral("*.*"), working, [&](WriteOutcome, const QString&) { ++lines; });
+        BatchRun run;
+        run.results = [&](WriteOutcome, const QString&) { ++lines; };
+        RunBatch(job, QStringLiteral("*.*"), working, run);
         return lines == int(photoNames().size());
     });
 }
