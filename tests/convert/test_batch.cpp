@@ -10,13 +10,13 @@
 #include "formats/jpeg/jpeg.h"
 #include "formats/picture.h"
 #include "support/corpus.h"
+#include "support/folder_digest.h"
 #include "support/outside_tool.h"
 #include "support/pattern_bitmap.h"
 #include "support/recording_host.h"
 #include "support/result_lines.h"
 
 #include <gtest/gtest.h>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -73,20 +73,6 @@ protected:
     BatchSummary summary;
 };
 
-// Every entry of the output folder, hidden ones included: a temporary left behind shows.
-QStringList outputEntries(const QString& folder) {
-    return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
-}
-
-QByteArray hashFolder(const QString& folder) {
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
-        hash.addData(name.toUtf8());
-        hash.addData(ReadFileBytes(folder + QLatin1Char('/') + name));
-    }
-    return hash.result();
-}
-
 TEST_F(BatchTest, PercentAppliesToEachFilesOwnSizeAndExactSizeToAll) {
     bmp("square.bmp", 100, 100);
     bmp("wide.bmp", 640, 480);
@@ -133,7 +119,7 @@ TEST_F(BatchTest, NothingIsReplacedAndSourcesStayUnchanged) {
     copyCorpus("gif/gdk-pixbuf/test-animation.gif", "a.gif");
     bmp("a.bmp", 30, 20);
     bmp("c.bmp", 30, 20);
-    const QByteArray before = hashFolder(src.path());
+    const QByteArray before = FolderDigest(src.path());
     for (OutputType type :
          {OutputType::Jpeg, OutputType::Bitmap, OutputType::Tif, OutputType::Metafile}) {
         SCOPED_TRACE(int(type));
@@ -143,12 +129,12 @@ TEST_F(BatchTest, NothingIsReplacedAndSourcesStayUnchanged) {
         EXPECT_EQ(run(), (QStringList{CreatedLine(outPath("a" + ext)),
                                       AlreadyExistsLine(outPath("a" + ext)),
                                       CreatedLine(outPath("c" + ext))}));
-        const QByteArray written = hashFolder(out.path());
+        const QByteArray written = FolderDigest(out.path());
         for (const QString& line : run())
             EXPECT_TRUE(line.startsWith(AlreadyExistsLine(QString()))) << line.toStdString();
-        EXPECT_EQ(hashFolder(out.path()), written);
+        EXPECT_EQ(FolderDigest(out.path()), written);
     }
-    EXPECT_EQ(hashFolder(src.path()), before);
+    EXPECT_EQ(FolderDigest(src.path()), before);
 }
 
 // A refused TIFF and a new size without pixels each get a line saying why, the run goes on, and
@@ -179,7 +165,7 @@ TEST_F(BatchTest, EverySkippedFileSaysWhyAndTheRunTellsOnce) {
     EXPECT_EQ(
         host.messages,
         QStringList{"3 files were not converted. The results list names each one and says why."});
-    EXPECT_EQ(outputEntries(out.path()), (QStringList{"a.BMP", "e.BMP"}));
+    EXPECT_EQ(FolderEntries(out.path()), (QStringList{"a.BMP", "e.BMP"}));
 
     // A single skipped file names itself and the reader's reason in the message.
     host.messages.clear();
@@ -251,8 +237,8 @@ TEST_F(BatchTest, ManyWorkersWriteWhatOneWritesAndStopAtTheSameFile) {
             r.threw = true;
         }
         r.lines = lines.replaceInStrings(into.path(), "OUT");
-        r.bytes = hashFolder(into.path());
-        r.entries = outputEntries(into.path());
+        r.bytes = FolderDigest(into.path());
+        r.entries = FolderEntries(into.path());
         return r;
     };
     for (const auto& [type, percent] : {std::pair{OutputType::Jpeg, 37}, {OutputType::Tif, 150}}) {
@@ -311,7 +297,7 @@ TEST_F(BatchTest, AStopEndsTheRunAfterTheFilesInFlight) {
     QStringList expected;
     for (int i = 0; i < summary.converted; ++i)
         expected << QStringLiteral("p%1.TIF").arg(i, 2, 10, QChar('0'));
-    EXPECT_EQ(outputEntries(out.path()), expected);
+    EXPECT_EQ(FolderEntries(out.path()), expected);
     EXPECT_EQ(outputSize(expected.last()), QSize(300, 200 + summary.converted - 1));
     EXPECT_EQ(working.height(), 200 + summary.converted - 1);
 
@@ -322,7 +308,7 @@ TEST_F(BatchTest, AStopEndsTheRunAfterTheFilesInFlight) {
     EXPECT_TRUE(run().isEmpty());
     EXPECT_TRUE(summary.stopped);
     EXPECT_EQ(summary.processed, 0);
-    EXPECT_TRUE(outputEntries(out.path()).isEmpty());
+    EXPECT_TRUE(FolderEntries(out.path()).isEmpty());
 }
 
 TEST_F(BatchTest, AnEmptyNewSizeWritesNothingAndSaysSo) {
