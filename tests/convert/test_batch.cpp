@@ -241,7 +241,8 @@ TEST_F(BatchTest, ManyWorkersWriteWhatOneWritesAndStopAtTheSameFile) {
         r.entries = FolderEntries(into.path());
         return r;
     };
-    for (const auto& [type, percent] : {std::pair{OutputType::Jpeg, 37}, {OutputType::Tif, 150}}) {
+    for (const auto& [type, percent] :
+         {std::pair{OutputType::Jpeg, 37}, {OutputType::Tif, 150}, {OutputType::Metafile, 50}}) {
         SCOPED_TRACE(OutputFormatOf(type).extension.toStdString());
         job.type = type;
         job.sizing.percent = percent;
