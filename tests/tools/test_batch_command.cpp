@@ -61,7 +61,7 @@ TEST(BatchCommand, TheSameFilesAndLinesForOneJobAndMany) {
     for (const char* name : {"p0", "p1", "p2", "p2b", "p3", "p4", "p5"})
         expected += "  Successfully Created -> OUT/" + QByteArray(name) + ".JPG\n";
     EXPECT_EQ(one.lines, expected);
-    for (const QString& jobs : {"3", "8"}) {
+    for (const QString jobs : {"3", "8"}) {
         const Outcome many = run("many" + jobs, {"--jpg", "75", "--jobs", jobs, "--percent", "20"});
         EXPECT_EQ(many.status, 0) << many.errors.toStdString();
         EXPECT_EQ(many.lines, one.lines) << jobs.toStdString();
