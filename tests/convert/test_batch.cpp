@@ -116,6 +116,7 @@ TEST_F(BatchTest, OnlyPlainImageFilesOfTheMaskInListingOrder) {
 }
 
 TEST_F(BatchTest, NothingIsReplacedAndSourcesStayUnchanged) {
+    SKIP_WITHOUT_CORPUS();
     copyCorpus("gif/gdk-pixbuf/test-animation.gif", "a.gif");
     bmp("a.bmp", 30, 20);
     bmp("c.bmp", 30, 20);
