@@ -352,7 +352,7 @@ const TGraphicTiff* TFileTiff::directory(int index) const {
 // ---- palette and bitmap ----
 
 TiffPaletteTables& TiffPalette() {
-    static TiffPaletteTables tables;
+    static thread_local TiffPaletteTables tables;
     return tables;
 }
 

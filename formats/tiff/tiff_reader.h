@@ -140,8 +140,8 @@ private:
 };
 
 // The colour tables every reader fills before building a bitmap; only the low byte of an
-// entry reaches the bitmap. Kept between calls, like the rest of the reader's state: UI thread
-// only.
+// entry reaches the bitmap. Kept between calls, like the rest of the reader's state, one set per
+// thread, so a batch's workers can read TIFF files side by side.
 struct TiffPaletteTables {
     std::array<uint16_t, 257> red{};
     std::array<uint16_t, 257> green{};
