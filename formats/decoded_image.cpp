@@ -16,7 +16,9 @@ void DecodedImage::loadFromFile(const QString& path) {
     bytes_ = std::move(bytes);
 }
 
-void DecodedImage::saveToFile(const QString& path) const { WriteWholeFile(path, bytes_, true); }
+void DecodedImage::saveToFile(const QString& path) const {
+    WriteWholeFile(path, bytes_, true);
+}
 
 void DecodedImage::stretchDraw(Bitmap& target, const QRect& rect) const {
     StretchBitmapInto(bitmap_, target, rect.x(), rect.y(), rect.width(), rect.height());
@@ -25,7 +27,8 @@ void DecodedImage::stretchDraw(Bitmap& target, const QRect& rect) const {
 void RegisterDecodedImageKind(GraphicKind kind, DecodedImage::Decoder decoder,
                               std::initializer_list<const char*> extensions,
                               const QString& description) {
-    SetGraphicFactory(kind, [kind, decoder] { return std::make_unique<DecodedImage>(kind, decoder); });
+    SetGraphicFactory(kind,
+                      [kind, decoder] { return std::make_unique<DecodedImage>(kind, decoder); });
     for (const char* extension : extensions)
         RegisterPictureFormat(QString::fromLatin1(extension), description, kind);
 }

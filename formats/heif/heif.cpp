@@ -3,8 +3,8 @@
 #include "formats/decoded_image.h"
 #include "formats/errors.h"
 
-#include <algorithm>
 #include <libheif/heif.h>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -25,7 +25,8 @@ void checkSize(int width, int height) {
     const uint64_t larger = std::max(Bitmap::matrixBytes(uint32_t(width), uint32_t(height), 24),
                                      Bitmap::matrixBytes(uint32_t(height), uint32_t(width), 24));
     if (width <= 0 || height <= 0 || larger > kMaxBitmapBytes)
-        throw PixError(ImageTooLargeText(uint32_t(std::max(width, 0)), uint32_t(std::max(height, 0))));
+        throw PixError(
+            ImageTooLargeText(uint32_t(std::max(width, 0)), uint32_t(std::max(height, 0))));
 }
 
 }  // namespace
@@ -44,7 +45,8 @@ Bitmap DecodeHeif(const QByteArray& bytes, const QString& path) {
     heif_image_handle* primary = nullptr;
     check(heif_context_get_primary_image_handle(context.get(), &primary));
     const Handle handle(primary);
-    checkSize(heif_image_handle_get_width(handle.get()), heif_image_handle_get_height(handle.get()));
+    checkSize(heif_image_handle_get_width(handle.get()),
+              heif_image_handle_get_height(handle.get()));
 
     const bool hasAlpha = heif_image_handle_has_alpha_channel(handle.get()) != 0;
     const Options options(heif_decoding_options_alloc());
@@ -59,7 +61,8 @@ Bitmap DecodeHeif(const QByteArray& bytes, const QString& path) {
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
     int stride = 0;
-    const uint8_t* pixels = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const uint8_t* pixels =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
     if (!pixels || width <= 0 || height <= 0 || stride < width * (hasAlpha ? 4 : 3))
         throw PixError(UnreadableImageText(QStringLiteral("HEIF"), path,
                                            QStringLiteral("no picture was decoded")));

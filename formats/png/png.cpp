@@ -14,12 +14,14 @@ struct PngDecode {
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_uint_32 width = 0, height = 0;
-    int channels = 0;  // after the transforms: 3 (B, G, R) or 4 (B, G, R, A)
-    int passes = 1;    // 7 for Adam7
+    int channels = 0;         // after the transforms: 3 (B, G, R) or 4 (B, G, R, A)
+    int passes = 1;           // 7 for Adam7
     uint8_t* bits = nullptr;  // the bitmap's rows
     size_t stride = 0;
-    uint8_t* const* rows = nullptr;  // an interlaced picture: each of its rows, as libpng fills them
-    uint8_t* rowScratch = nullptr;   // a non-interlaced picture with alpha: one row before composing
+    // An interlaced picture: each of its rows, as libpng fills them.
+    uint8_t* const* rows = nullptr;
+    // A non-interlaced picture with alpha: one row before composing.
+    uint8_t* rowScratch = nullptr;
 };
 
 void readHeader(void* context) {
@@ -76,8 +78,8 @@ Bitmap DecodePng(const QByteArray& bytes, const QString& path) {
     PngReadStructs structs(trap, source);
     if (!structs.png || !structs.info) throw PixError(OutOfMemoryText());
     const auto unreadable = [&] {
-        return PixError(UnreadableImageText(QStringLiteral("PNG"), path,
-                                            QString::fromUtf8(trap.message)));
+        return PixError(
+            UnreadableImageText(QStringLiteral("PNG"), path, QString::fromUtf8(trap.message)));
     };
 
     PngDecode d;

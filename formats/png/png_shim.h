@@ -5,10 +5,10 @@
 // trivially destructible things in their frames (the libpng structs, raw pointers, numbers);
 // buffers and the bitmap belong to the caller, whose frame the jump never crosses.
 
+#include <png.h>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
-#include <png.h>
 
 struct PngTrap {
     std::jmp_buf jump;

@@ -2,18 +2,20 @@
 
 #include "formats/errors.h"
 
+#include <tiffio.h>
 #include <QFile>
 #include <algorithm>
 #include <cstdarg>
 #include <memory>
-#include <tiffio.h>
 #include <vector>
 
 namespace {
 
 // libtiff's errors and warnings: the reader's messages speak for a file libtiff cannot read, so
 // these go nowhere (the default prints to stderr).
-int dropMessage(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int dropMessage(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
 
 struct TiffCloser {
     void operator()(TIFF* tif) const { TIFFClose(tif); }
@@ -21,8 +23,8 @@ struct TiffCloser {
 using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
 
 TiffHandle openTiff(const QString& path) {
-    const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
-                                                                                TIFFOpenOptionsFree);
+    const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(
+        TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
     if (!options) return nullptr;
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), dropMessage, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), dropMessage, nullptr);
@@ -51,6 +53,21 @@ uint32_t rowsPerChunk(TIFF* tif, uint32_t width, uint32_t height) {
     return uint32_t(std::min<uint64_t>(uint64_t(unit) * units, height));
 }
 
+// Whether every strip or tile of the current directory lies within the file. A file cut short
+// cannot decode whole, and finding out before the picture is made keeps a short file that
+// claims a large picture from costing that picture's memory.
+bool dataLiesWithinFile(TIFF* tif) {
+    const uint64_t fileSize = uint64_t(TIFFGetSizeProc(tif)(TIFFClientdata(tif)));
+    const uint32_t count = TIFFNumberOfStrips(tif);
+    if (count == 0) return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint64_t offset = TIFFGetStrileOffset(tif, i);
+        const uint64_t bytes = TIFFGetStrileByteCount(tif, i);
+        if (offset > fileSize || bytes > fileSize - offset) return false;
+    }
+    return true;
+}
+
 // The current directory into a new bitmap; false when libtiff cannot decode it.
 bool decodeCurrentDirectory(TIFF* tif, Bitmap& bitmap) {
     char reason[1024] = {};
@@ -62,8 +79,10 @@ bool decodeCurrentDirectory(TIFF* tif, Bitmap& bitmap) {
     if (width == 0 || height == 0) return false;
     if (Bitmap::matrixBytes(width, height, 24) > kMaxBitmapBytes)
         throw PixError(ImageTooLargeText(width, height));
+    if (!dataLiesWithinFile(tif)) return false;
     const uint32_t chunk = rowsPerChunk(tif, width, height);
-    if (uint64_t(width) * chunk * 4 > kMaxBitmapBytes) throw PixError(ImageTooLargeText(width, height));
+    if (uint64_t(width) * chunk * 4 > kMaxBitmapBytes)
+        throw PixError(ImageTooLargeText(width, height));
 
     Bitmap out;
     out.create(int(width), int(height), 24);
@@ -98,7 +117,8 @@ bool ReadTiffDirectoryWithLibtiff(const QString& path, int directory, Bitmap& bi
     const TiffHandle tif = openTiff(path);
     if (!tif) return false;
     if (directory >= 0)
-        return TIFFSetDirectory(tif.get(), tdir_t(directory)) && decodeCurrentDirectory(tif.get(), bitmap);
+        return TIFFSetDirectory(tif.get(), tdir_t(directory)) &&
+               decodeCurrentDirectory(tif.get(), bitmap);
     for (int i = int(TIFFNumberOfDirectories(tif.get())) - 1; i >= 0; --i)
         if (TIFFSetDirectory(tif.get(), tdir_t(i)) && decodeCurrentDirectory(tif.get(), bitmap))
             return true;

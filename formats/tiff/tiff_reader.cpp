@@ -513,7 +513,8 @@ bool ReaderLacksFeatureFor(const QString& path, const TGraphicTiff& dir) {
     if (photometric->value > 3) return true;
     const TiffEntry* compression = dir.FindEntry(TiffTag::Compression);
     if (compression && compression->value != 1) return true;
-    if (dir.FindEntry(TiffTag::TileOffsets) && !dir.FindEntry(TiffTag::StripOffsets)) return true;
+    // Tiles, also where a writer filed their offsets under the strip tags.
+    if (dir.FindEntry(TiffTag::TileWidth) || dir.FindEntry(TiffTag::TileOffsets)) return true;
     const auto valueOr = [&dir](uint16_t tag, uint32_t absent) {
         const TiffEntry* e = dir.FindEntry(tag);
         return e ? e->value : absent;

@@ -37,6 +37,7 @@ inline constexpr uint16_t RowsPerStrip = 278;
 inline constexpr uint16_t StripByteCounts = 279;
 inline constexpr uint16_t PlanarConfiguration = 284;
 inline constexpr uint16_t ColorMap = 320;
+inline constexpr uint16_t TileWidth = 322;
 inline constexpr uint16_t TileOffsets = 324;
 }  // namespace TiffTag
 

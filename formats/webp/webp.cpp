@@ -3,21 +3,26 @@
 #include "formats/decoded_image.h"
 #include "formats/errors.h"
 
-#include <memory>
-#include <vector>
 #include <webp/decode.h>
 #include <webp/demux.h>
+#include <memory>
 
 namespace {
 
 QString statusText(VP8StatusCode status) {
     switch (status) {
-        case VP8_STATUS_OUT_OF_MEMORY: return QStringLiteral("out of memory");
-        case VP8_STATUS_INVALID_PARAM: return QStringLiteral("invalid parameter");
-        case VP8_STATUS_BITSTREAM_ERROR: return QStringLiteral("damaged data");
-        case VP8_STATUS_UNSUPPORTED_FEATURE: return QStringLiteral("unsupported feature");
-        case VP8_STATUS_NOT_ENOUGH_DATA: return QStringLiteral("the file is cut short");
-        default: return QStringLiteral("decoding stopped");
+        case VP8_STATUS_OUT_OF_MEMORY:
+            return QStringLiteral("out of memory");
+        case VP8_STATUS_INVALID_PARAM:
+            return QStringLiteral("invalid parameter");
+        case VP8_STATUS_BITSTREAM_ERROR:
+            return QStringLiteral("damaged data");
+        case VP8_STATUS_UNSUPPORTED_FEATURE:
+            return QStringLiteral("unsupported feature");
+        case VP8_STATUS_NOT_ENOUGH_DATA:
+            return QStringLiteral("the file is cut short");
+        default:
+            return QStringLiteral("decoding stopped");
     }
 }
 
@@ -47,7 +52,8 @@ void checkSize(int width, int height, int bitCount) {
 // The first frame as the animation shows it: libwebp draws it on the canvas.
 Bitmap firstFrame(const Input& in) {
     WebPAnimDecoderOptions options;
-    if (!WebPAnimDecoderOptionsInit(&options)) throw in.unreadable(statusText(VP8_STATUS_INVALID_PARAM));
+    if (!WebPAnimDecoderOptionsInit(&options))
+        throw in.unreadable(statusText(VP8_STATUS_INVALID_PARAM));
     options.color_mode = MODE_BGRA;  // not premultiplied
     options.use_threads = 0;
     const WebPData data{in.data, in.size};
@@ -80,27 +86,28 @@ Bitmap DecodeWebp(const QByteArray& bytes, const QString& path) {
 
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config)) throw in.unreadable(statusText(VP8_STATUS_INVALID_PARAM));
+    // Frees what libwebp allocated (nothing for external memory), also when a step throws.
+    const std::unique_ptr<WebPDecBuffer, void (*)(WebPDecBuffer*)> release(&config.output,
+                                                                           WebPFreeDecBuffer);
     Bitmap out;
-    std::vector<uint8_t> bgra;
-    config.output.is_external_memory = 1;
     if (features.has_alpha) {
-        bgra.resize(size_t(width) * size_t(height) * 4);
+        // libwebp's own buffer is not zeroed first: a small file that claims a large picture
+        // fails before its pages are touched.
         config.output.colorspace = MODE_BGRA;
-        config.output.u.RGBA.rgba = bgra.data();
-        config.output.u.RGBA.stride = width * 4;
-        config.output.u.RGBA.size = bgra.size();
     } else {
         // Straight into the bitmap's rows: no second copy of a large photo.
         out.create(width, height, 24);
         config.output.colorspace = MODE_BGR;
+        config.output.is_external_memory = 1;
         config.output.u.RGBA.rgba = out.bits();
         config.output.u.RGBA.stride = out.stride();
         config.output.u.RGBA.size = size_t(out.byteCount());
     }
     const VP8StatusCode status = WebPDecode(in.data, in.size, &config);
-    WebPFreeDecBuffer(&config.output);  // external memory: frees only libwebp's own parts
     if (status != VP8_STATUS_OK) throw in.unreadable(statusText(status));
-    if (features.has_alpha) return composedOverWhite(bgra.data(), width, height, size_t(width) * 4);
+    if (features.has_alpha)
+        return composedOverWhite(config.output.u.RGBA.rgba, width, height,
+                                 size_t(config.output.u.RGBA.stride));
     return out;
 }
 

@@ -34,8 +34,8 @@ inline bool IsDocumentedLoadingText(const QString& text) {
         // GIF decoder
         "Gif Version must be 87a or 89a", "Bad code", "Number of colors (",
         "Unrecognized extension block.", "List index out of bounds (",
-        "Dynamic array index out of bounds", "error in TBigByteArray.create:",
-        "Row doesn't have equal number of elements as Matrix row",
+        "Dynamic array index out of bounds",
+        "error in TBigByteArray.create:", "Row doesn't have equal number of elements as Matrix row",
         // TIFF reader (message boxes)
         "Error reading tag ", "Error reading image data", "Error evaluating Photometric",
         "Error: Bits Per Sample", "Cant read compressed ", "Out Of Memory ", "<"};

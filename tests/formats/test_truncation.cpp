@@ -5,12 +5,12 @@
 #include "loading_outcome.h"
 #include "support/corpus.h"
 
+#include <gtest/gtest.h>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -31,9 +31,21 @@ QString LoadingExtension(const QString& path) {
     return {};
 }
 
-std::vector<qint64> CutLengths(qint64 size) {
+// Pixels a small compressed TIFF may claim before its prefixes are cut like a large file's:
+// libtiff decodes each prefix that holds a page whole (a 3 KB fax of three 15-megapixel pages).
+// The library-read kinds are cut like large files too: the libraries are fuzzed on their own,
+// and every prefix of the whole PNG suite would double the sweep.
+constexpr qint64 kLargePicture = 4'000'000;
+
+qint64 ClaimedPixels(const QString& path) {
+    const QString features = corpusFeatures(QDir(corpusDir()).relativeFilePath(path));
+    const QRegularExpressionMatch size = QRegularExpression("(\\d+)x(\\d+)").match(features);
+    return size.hasMatch() ? size.captured(1).toLongLong() * size.captured(2).toLongLong() : 0;
+}
+
+std::vector<qint64> CutLengths(qint64 size, bool sparse) {
     std::vector<qint64> lengths;
-    if (size < kSmallFile) {
+    if (size < kSmallFile && !sparse) {
         for (qint64 n = 0; n < size; ++n) lengths.push_back(n);
         return lengths;
     }
@@ -55,11 +67,12 @@ TEST(Truncation, EveryCorpusPrefixLoadsOrFailsWithItsMessage) {
     qint64 loads = 0;
     QStringList undocumented;
     // png/, webp/ and heif/ came later: a corpus without them sweeps the rest.
-    for (const char* folder : {"gif", "tiff", "bmp", "ico", "jpeg", "emf", "wmf", "png", "webp", "heif"}) {
-        QElapsedTimer timer; timer.start(); qint64 before = loads;
-        for (const QString& path : corpusFiles(QString::fromLatin1(folder), {".gif", ".tif", ".tiff", ".bmp", ".dib",
-                                                        ".ico", ".cur", ".jpg", ".jpeg", ".emf", ".wmf",
-                                                        ".png", ".webp", ".heic", ".avif"})) {
+    for (const char* folder :
+         {"gif", "tiff", "bmp", "ico", "jpeg", "emf", "wmf", "png", "webp", "heif"}) {
+        for (const QString& path :
+             corpusFiles(QString::fromLatin1(folder),
+                         {".gif", ".tif", ".tiff", ".bmp", ".dib", ".ico", ".cur", ".jpg", ".jpeg",
+                          ".emf", ".wmf", ".png", ".webp", ".heic", ".avif"})) {
             const QString extension = LoadingExtension(path);
             if (extension.isEmpty()) continue;
             QFile source(path);
@@ -67,9 +80,10 @@ TEST(Truncation, EveryCorpusPrefixLoadsOrFailsWithItsMessage) {
             const QByteArray bytes = source.readAll();
             ++files;
             const QString cut = scratch.path() + "/cut" + extension;
-            QElapsedTimer fileTimer; fileTimer.start();
-            if (qEnvironmentVariableIsSet("ONLY") && !path.contains(qEnvironmentVariable("ONLY"))) continue;
-            for (const qint64 length : CutLengths(bytes.size())) {
+            const bool sparse = (extension == ".tif" && ClaimedPixels(path) > kLargePicture) ||
+                                extension == ".png" || extension == ".webp" ||
+                                extension == ".heic" || extension == ".avif";
+            for (const qint64 length : CutLengths(bytes.size(), sparse)) {
                 QFile out(cut);
                 ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
                 out.write(bytes.constData(), length);
@@ -86,9 +100,7 @@ TEST(Truncation, EveryCorpusPrefixLoadsOrFailsWithItsMessage) {
                                         .arg(length)
                                         .arg(outcome.describe());
             }
-            if (fileTimer.elapsed() > 1500) std::printf("SLOW %s %lld ms %lld bytes\n", qPrintable(path), (long long)fileTimer.elapsed(), (long long)bytes.size());
         }
-        std::printf("%s: %lld prefixes %lld ms\n", folder, (long long)(loads - before), (long long)timer.elapsed());
     }
     EXPECT_GT(files, 500);
     EXPECT_TRUE(undocumented.isEmpty()) << undocumented.join('\n').toStdString();
