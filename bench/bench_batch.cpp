@@ -21,9 +21,7 @@
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <map>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,12 +29,11 @@
 
 #include "bare_jpeg.h"
 #include "photo.h"
+#include "timed_runs.h"
 
 namespace {
 
 constexpr int kPhotos = 40, kWidth = 4000, kHeight = 3000, kPercent = 20, kQuality = 75;
-
-std::map<std::string, std::vector<double>> g_seconds;
 
 // 40 copies of the shared photo-like 12-megapixel JPEG.
 QString photoFolder() {
@@ -55,23 +52,11 @@ QStringList photoNames() {
     return QDir(photoFolder()).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files, QDir::Name);
 }
 
-// Runs `body` into a fresh output folder, timing it as one repetition under `name`.
+// The shared photos exist before the first repetition is timed.
 template <class Body>
 void timed(benchmark::State& state, const std::string& name, Body body) {
     photoFolder();
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir out;
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        if (!body(out.path() + QLatin1Char('/'))) {
-            state.SkipWithError("the run failed");
-            return;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        g_seconds[name].push_back(seconds);
-        state.SetIterationTime(seconds);
-    }
+    TimedRun(state, name, body);
 }
 
 void BM_Engine(benchmark::State& state) {
@@ -178,11 +163,6 @@ double probePeakMiB(int n) {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 }  // namespace
 
 BENCHMARK(BM_Engine)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
@@ -201,11 +181,11 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
 
     const std::string engineName = "engine (RunBatch)";
-    const double engine = median(g_seconds[engineName]);
+    const double engine = Median(TimedSeconds()[engineName]);
     std::printf("\n%d photos, %d %% to JPEG %d: medians\n", int(photoNames().size()), kPercent, kQuality);
     std::printf("%-44s %9s %14s\n", "", "seconds", "÷ engine");
-    for (const auto& [name, times] : g_seconds) {
-        const double m = median(times);
+    for (const auto& [name, times] : TimedSeconds()) {
+        const double m = Median(times);
         std::printf("%-44s %9.2f %14.2f\n", name.c_str(), m, engine > 0 ? m / engine : 0.0);
     }
     const double p10 = probePeakMiB(10), p40 = probePeakMiB(40);
