@@ -20,8 +20,6 @@
 
 namespace {
 
-const OutsideTool kHeifConvert{"heif-convert", "libheif-examples", {"heif-convert"}, {}};
-
 QString failureOf(const std::function<void()>& decode) {
     try {
         decode();
@@ -146,14 +144,14 @@ TEST(WebP, AClaimOverTheLimitIsRefusedAndDamageNamesTheFile) {
 
 TEST(Heif, PrimaryImageAsLibheifConvertsItUprightAndOverWhite) {
     SKIP_WITHOUT_CORPUS();
-    REQUIRE_TOOLS(tool::kPillow, kHeifConvert);
+    REQUIRE_TOOLS(tool::kPillow, tool::kHeifConvert);
     QTemporaryDir dir;
     QStringList files, converted;
     for (const QString& path : corpusFiles("heif", {".heic", ".avif"})) {
         if (path.contains("/fuzzing/")) continue;
         files << path;
         converted << dir.filePath(QString::number(converted.size()) + ".png");
-        ASSERT_EQ(runProgram(toolPath(kHeifConvert), {path, converted.last()}), 0)
+        ASSERT_EQ(runProgram(toolPath(tool::kHeifConvert), {path, converted.last()}), 0)
             << path.toStdString();
     }
     ASSERT_GE(files.size(), 5);
