@@ -15,7 +15,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -173,12 +172,7 @@ BENCHMARK(BM_GraphicsMagick)->UseManualTime()->Iterations(1)->Repetitions(3)->Un
 BENCHMARK(BM_Vipsthumbnail)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    InitPictureFormats();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    RunBenchmarksOffscreen(argc, argv);
 
     const std::string engineName = "engine (RunBatch)";
     const double engine = Median(TimedSeconds()[engineName]);

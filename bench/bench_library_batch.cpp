@@ -17,7 +17,6 @@
 #include <webp/decode.h>
 #include <webp/encode.h>
 #include <QDir>
-#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -164,12 +163,7 @@ BENCHMARK(BM_BareWebp)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    InitPictureFormats();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    RunBenchmarksOffscreen(argc, argv);
     std::printf("\n%d x %d, %d %%: medians in seconds, engine / bare\n", kWidth, kHeight, kPercent);
     for (const char* kind : {"png", "webp"}) {
         const double ours = Median(TimedSeconds()[std::string(kind) + ": engine (RunBatch)"]);

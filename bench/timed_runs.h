@@ -3,6 +3,9 @@
 // folder, and the medians the benchmarks print their ratios from.
 
 #include <benchmark/benchmark.h>
+#include "formats/picture.h"
+
+#include <QGuiApplication>
 #include <QString>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -35,6 +38,16 @@ void TimedRun(benchmark::State& state, const std::string& name, Body body) {
         TimedSeconds()[name].push_back(seconds);
         state.SetIterationTime(seconds);
     }
+}
+
+// Runs the registered benchmarks with Qt offscreen and the picture formats registered.
+inline void RunBenchmarksOffscreen(int& argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    InitPictureFormats();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
 }
 
 inline double Median(std::vector<double> v) {
