@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -31,16 +30,15 @@ QString LoadingExtension(const QString& path) {
     return {};
 }
 
-// Pixels a small compressed TIFF may claim before its prefixes are cut like a large file's:
-// libtiff decodes each prefix that holds a page whole (a 3 KB fax of three 15-megapixel pages).
-// The library-read kinds are cut like large files too: the libraries are fuzzed on their own,
-// and every prefix of the whole PNG suite would double the sweep.
-constexpr qint64 kLargePicture = 4'000'000;
-
-qint64 ClaimedPixels(const QString& path) {
-    const QString features = corpusFeatures(QDir(corpusDir()).relativeFilePath(path));
-    const QRegularExpressionMatch size = QRegularExpression("(\\d+)x(\\d+)").match(features);
-    return size.hasMatch() ? size.captured(1).toLongLong() * size.captured(2).toLongLong() : 0;
+// Whether a file is cut like a large one even when small: what only a library decodes (PNG,
+// WebP, HEIF, and the compressed TIFFs libtiff reads for the reader) is fuzzed through those
+// libraries on its own, and every prefix of it would treble the sweep (libtiff decodes each
+// prefix that holds a page whole: a 3 KB fax of three 15-megapixel pages).
+bool CutSparsely(const QString& path, const QString& extension) {
+    if (extension == ".tif")
+        return !corpusFeatures(QDir(corpusDir()).relativeFilePath(path)).contains("uncompressed");
+    return extension == ".png" || extension == ".webp" || extension == ".heic" ||
+           extension == ".avif";
 }
 
 std::vector<qint64> CutLengths(qint64 size, bool sparse) {
@@ -80,10 +78,7 @@ TEST(Truncation, EveryCorpusPrefixLoadsOrFailsWithItsMessage) {
             const QByteArray bytes = source.readAll();
             ++files;
             const QString cut = scratch.path() + "/cut" + extension;
-            const bool sparse = (extension == ".tif" && ClaimedPixels(path) > kLargePicture) ||
-                                extension == ".png" || extension == ".webp" ||
-                                extension == ".heic" || extension == ".avif";
-            for (const qint64 length : CutLengths(bytes.size(), sparse)) {
+            for (const qint64 length : CutLengths(bytes.size(), CutSparsely(path, extension))) {
                 QFile out(cut);
                 ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
                 out.write(bytes.constData(), length);
