@@ -22,25 +22,21 @@
 #include <unistd.h>
 #include <QDir>
 #include <QFile>
-#include <QGuiApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <map>
 #include <vector>
 
 #include "bare_jpeg.h"
 #include "photo.h"
+#include "timed_runs.h"
 
 namespace {
 
 constexpr int kPhotos = 40, kWidth = 4000, kHeight = 3000, kPercent = 20, kQuality = 75;
-
-std::map<std::string, std::vector<double>> g_seconds;
 
 // 40 copies of the shared photo-like 12-megapixel JPEG.
 QString photoFolder() {
@@ -59,23 +55,11 @@ QStringList photoNames() {
     return QDir(photoFolder()).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files, QDir::Name);
 }
 
-// Runs `body` into a fresh output folder, timing it as one repetition under `name`.
+// The shared photos exist before the first repetition is timed.
 template <class Body>
 void timed(benchmark::State& state, const std::string& name, Body body) {
     photoFolder();
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir out;
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        if (!body(out.path() + QLatin1Char('/'))) {
-            state.SkipWithError("the run failed");
-            return;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        g_seconds[name].push_back(seconds);
-        state.SetIterationTime(seconds);
-    }
+    TimedRun(state, name, body);
 }
 
 void engineRun(benchmark::State& state, const std::string& name, int workers) {
@@ -198,18 +182,9 @@ double commandPeakMiB(int n, int jobs) {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    InitPictureFormats();
-    benchmark::Initialize(&argc, argv);
     // Round by round, every peer once per round.
     const int rounds = qEnvironmentVariableIntValue("PIXOLET_BENCH_ROUNDS") > 0
                            ? qEnvironmentVariableIntValue("PIXOLET_BENCH_ROUNDS")
@@ -222,22 +197,22 @@ int main(int argc, char** argv) {
         {"Mogrify", BM_Mogrify},
         {"GraphicsMagick", BM_GraphicsMagick},
         {"Vipsthumbnail", BM_Vipsthumbnail}};
-    for (int round = 1; round <= rounds; ++round)
-        for (const auto& [name, function] : peers)
-            benchmark::RegisterBenchmark(
-                (std::string(name) + "/round" + std::to_string(round)).c_str(), function)
-                ->UseManualTime()
-                ->Iterations(1)
-                ->Unit(benchmark::kMillisecond);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    RunBenchmarksOffscreen(argc, argv, [&] {
+        for (int round = 1; round <= rounds; ++round)
+            for (const auto& [name, function] : peers)
+                benchmark::RegisterBenchmark(
+                    (std::string(name) + "/round" + std::to_string(round)).c_str(), function)
+                    ->UseManualTime()
+                    ->Iterations(1)
+                    ->Unit(benchmark::kMillisecond);
+    });
 
-    const double engine = median(g_seconds[kEngine]);
+    const double engine = Median(TimedSeconds()[kEngine]);
     std::printf("\n%d photos, %d %% to JPEG %d, %d rounds, %d cores: medians\n",
                 int(photoNames().size()), kPercent, kQuality, rounds, QThread::idealThreadCount());
     std::printf("%-46s %9s %14s\n", "", "seconds", "÷ engine");
-    for (const auto& [name, times] : g_seconds) {
-        const double m = median(times);
+    for (const auto& [name, times] : TimedSeconds()) {
+        const double m = Median(times);
         std::printf("%-46s %9.2f %14.2f\n", name.c_str(), m, engine > 0 ? m / engine : 0.0);
     }
     const double p10 = commandPeakMiB(10, 0), p40 = commandPeakMiB(40, 0);

@@ -126,7 +126,9 @@ void TFrmadjust::CmdcalculateClick() {
         if (format.asksQuality) line += QStringLiteral(" (Compression at %1)").arg(quality);
         lines.append(line);
     }
-    QLabel* const notes[] = {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3, ui->Lblnote4};
+    // The two later types' lines stand beside the TIF and metafile lines.
+    QLabel* const notes[] = {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3,
+                             ui->Lblnote4, ui->Lblnote5, ui->Lblnote6};
     for (int i = 0; i < lines.size() && i < int(std::size(notes)); ++i) notes[i]->setText(lines[i]);
 }
 
@@ -165,6 +167,8 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
     ui->Lblnote2->clear();
     ui->Lblnote3->clear();
     ui->Lblnote4->clear();
+    ui->Lblnote5->clear();
+    ui->Lblnote6->clear();
     results.ClearLines();
     results.show();
     processedCount_ = 0;

@@ -11,6 +11,7 @@
 #include "convert/output_types.h"
 #include "formats/bitmap.h"
 #include "formats/bmp/bmp.h"
+#include "formats/decoded_image.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
 #include "formats/host.h"
@@ -110,13 +111,17 @@ void writePpm(const Bitmap& bitmap, const QString& path) {
 }
 
 // The picture's decoded pixels without a copy where the graphic keeps them (a GIF or BMP
-// bitmap, a JPEG's decoded pixels); other kinds are rendered once into keep.
+// bitmap, a JPEG's decoded pixels, a PNG, WebP or HEIF picture); other kinds are rendered once
+// into keep.
 const Bitmap& decodedPixels(const Picture& picture, Bitmap& keep) {
     const Graphic* graphic = picture.graphic();
     if (graphic->kind() == GraphicKind::Bitmap)
         return static_cast<const BitmapGraphic*>(graphic)->bitmap();
     if (graphic->kind() == GraphicKind::Jpeg)
         return static_cast<const JpegImage*>(graphic)->decodedBitmap();
+    if (graphic->kind() == GraphicKind::Png || graphic->kind() == GraphicKind::WebP ||
+        graphic->kind() == GraphicKind::Heif)
+        return static_cast<const DecodedImage*>(graphic)->bitmap();
     keep = graphic->toBitmap();
     return keep;
 }

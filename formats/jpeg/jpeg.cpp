@@ -625,6 +625,8 @@ void InitJpegModule() {
     SetGraphicFactory(GraphicKind::Jpeg, [] { return std::make_unique<JpegImage>(); });
     RegisterPictureFormat(QStringLiteral("jpeg"), QStringLiteral("JPEG Image File"), GraphicKind::Jpeg);
     RegisterPictureFormat(QStringLiteral("jpg"), QStringLiteral("JPEG Image File"), GraphicKind::Jpeg);
+    RegisterPictureFormat(QStringLiteral("jpe"), QStringLiteral("JPEG Image File"),
+                          GraphicKind::Jpeg);
 }
 
 void ShutdownJpegModule() {

@@ -7,6 +7,7 @@
 #include "convert/results_window.h"
 #include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
+#include "formats/sizing.h"
 #include "platform/long_operation.h"
 #include "support/corpus.h"
 #include "support/folder_digest.h"
@@ -253,9 +254,9 @@ TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
     child<QScrollBar>(comp.get(), "ScrollBar1")->setValue(90);
     QPushButton* calculate = child<QPushButton>(adjust.get(), "Cmdcalculate");
     calculate->click();
-    const QStringList first{note(1), note(2), note(3), note(4)};
+    const QStringList first{note(1), note(2), note(3), note(4), note(5), note(6)};
     calculate->click();
-    EXPECT_EQ((QStringList{note(1), note(2), note(3), note(4)}), first);
+    EXPECT_EQ((QStringList{note(1), note(2), note(3), note(4), note(5), note(6)}), first);
     const QDir work(session.WorkFolder);
     const auto bytes = [&](const char* name) {
         return QString::number(QFileInfo(work.filePath(name)).size());
@@ -264,6 +265,8 @@ TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
     EXPECT_EQ(note(2), "New Bitmap Size = " + bytes("Temp.bmp") + " bytes.");
     EXPECT_EQ(note(3), "New Tif Size = " + bytes("Temp.tif") + " bytes.");
     EXPECT_EQ(note(4), "New Meta Size = " + bytes("Temp.emf") + " bytes.");
+    EXPECT_EQ(note(5), "New Png Size = " + bytes("Temp.png") + " bytes.");
+    EXPECT_EQ(note(6), "New WebP Size = " + bytes("Temp.webp") + " bytes. (Compression at 90)");
     // 54-byte headers and 120 × 90 × 3 bytes of pixels (rows already a multiple of 4).
     EXPECT_EQ(bytes("Temp.bmp"), QString::number(54 + 120 * 90 * 3));
     EXPECT_EQ(results->Lines(),
@@ -279,6 +282,55 @@ struct RunWatch {
     QStringList counts;    // Lblcount after each file
     bool saveEnabled = true, resultsEnabled = false, resultsShown = false, resultsModal = true;
 };
+
+// One file of every kind through the windows: a folder run to PNG makes each at half its own
+// size, upright; a WebP asks the quality first; neither replaces a file.
+TEST_F(SaveWindowsTest, EveryKindConvertsToPngAndWebpAtItsOwnSize) {
+    SKIP_WITHOUT_CORPUS();
+    const std::pair<const char*, const char*> files[] = {
+        {"heif/libheif/example.heic", "a.heic"},
+        {"heif/libheif/example.avif", "b.avif"},
+        {"png/pngsuite/basn6a16.png", "c.png"},
+        {"webp/libwebp/test.webp", "d.webp"},
+        {"tiff/libtiffpic/depth/flower-rgb-contig-16.tif", "e.tiff"},
+        {"jpeg/exif-orientation/Portrait_6.jpg", "f.jpeg"},
+        {"gif/gdk-pixbuf/test-animation.gif", "g.gif"}};
+    for (const auto& [corpus, name] : files)
+        ASSERT_TRUE(QFile::copy(corpusDir() + "/" + corpus, pictures.filePath(name))) << name;
+    picture(64, 48, "h.bmp");
+    std::vector<QSize> halves;
+    for (const auto& [corpus, name] : files) {
+        const QSize whole = sizeOf(pictures.filePath(name));
+        halves.push_back(ScaledSize(whole.width(), whole.height(), 50));
+    }
+    halves.push_back({32, 24});
+    useFolder();
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(50);
+    for (const char* type : {"RadPng", "RadWebp"}) {
+        SCOPED_TRACE(type);
+        script.expect("Frmchoice", [](QWidget* w) { child<QPushButton>(w, "BitBtn1")->click(); });
+        script.expect("Frmoptions", Choose(type));
+        const bool webp = QByteArray(type) == "RadWebp";
+        if (webp) script.expect("Frmcomp", Quality(40));
+        save();
+        const QString extension = webp ? ".WEBP" : ".PNG";
+        ASSERT_EQ(results->LineCount(), 8);
+        for (int i = 0; i < 8; ++i) {
+            const QString made = storedFile(QString(QChar('a' + i)) + extension);
+            EXPECT_EQ(results->Lines()[i], CreatedLine(made));
+            EXPECT_EQ(sizeOf(made), halves[size_t(i)]) << made.toStdString();
+        }
+    }
+    // A second run finds every file there and leaves it.
+    const QByteArray before = ReadFileBytes(storedFile("a.PNG"));
+    script.expect("Frmchoice", [](QWidget* w) { child<QPushButton>(w, "BitBtn1")->click(); });
+    script.expect("Frmoptions", Choose("RadPng"));
+    save();
+    EXPECT_EQ(results->Lines().first(), AlreadyExistsLine(storedFile("a.PNG")));
+    EXPECT_EQ(ReadFileBytes(storedFile("a.PNG")), before);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join("|").toStdString();
+}
 
 TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
     SKIP_WITHOUT_CORPUS();

@@ -2,6 +2,7 @@
 #include "formats/jpeg/jpeg.h"
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
+#include "support/corpus.h"
 #include "support/recording_host.h"
 #include "support/window_fixture.h"
 #include "viewers/folder_viewer.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -190,6 +192,39 @@ TEST_F(FolderViewerTest, ARejectedTiffShowsItsNameAndThePageGoesOn) {
     EXPECT_TRUE(viewer->SlotImage(3)->picture().isEmpty());
     EXPECT_FALSE(viewer->SlotImage(4)->picture().isEmpty());
     EXPECT_EQ(clickSlot(3), std::nullopt);
+}
+
+// Today's pictures beside the old kinds: a phone's HEIC, a PNG screenshot, a downloaded WebP,
+// an AVIF and a scanner's 16-bit TIFF all show, with no message box.
+TEST_F(FolderViewerTest, EveryKindOfPictureShowsWithoutAWord) {
+    SKIP_WITHOUT_CORPUS();
+    RecordingHost host;
+    makeImages(1);
+    const std::pair<const char*, const char*> files[] = {
+        {"heif/libheif/example.heic", "IMG_0001.HEIC"},
+        {"heif/libheif/example.avif", "photo.avif"},
+        {"png/pngsuite/basn6a16.png", "screenshot.png"},
+        {"webp/derived/basn6a08-basn2c08-animated.webp", "download.webp"},
+        {"tiff/libtiffpic/depth/flower-rgb-contig-16.tif", "scan.tiff"}};
+    for (const auto& [corpus, name] : files)
+        ASSERT_TRUE(QFile::copy(corpusDir() + "/" + corpus, images + name)) << name;
+    open();
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join('\n').toStdString();
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join('|').toStdString();
+    EXPECT_EQ(pageLabels().mid(0, 7),
+              (QStringList{"download.webp", "img01.bmp", "IMG_0001.HEIC", "photo.avif", "scan.tiff",
+                           "screenshot.png", ""}));
+    EXPECT_EQ(filledSlots(), 6);
+    const std::map<QString, QSize> sizes{{"download.webp", {32, 32}},
+                                         {"IMG_0001.HEIC", {1280, 854}},
+                                         {"photo.avif", {800, 533}},
+                                         {"scan.tiff", {73, 43}},
+                                         {"screenshot.png", {32, 32}}};
+    for (int k = 1; k <= 6; ++k) {
+        const auto size = sizes.find(viewer->SlotLabel(k)->text());
+        if (size == sizes.end()) continue;
+        EXPECT_EQ(clickSlot(k), size->second) << size->first.toStdString();
+    }
 }
 
 TEST_F(FolderViewerTest, APageFillIsOneOperationAtATime) {
