@@ -197,14 +197,22 @@ void TFrmfirst::FormCreate() {
 }
 
 void TFrmfirst::LoadLastDir() {
+    // The first six kinds as they always were, the other spellings of JPEG and TIFF with them,
+    // then the kinds read later.
     OpenDialog1.filters = {
-        {QStringLiteral("All Images (*.*)"), QStringLiteral("*.JPG;*.GIF;*.BMP;*.ICO;*.EMF;*.TIF")},
-        {QStringLiteral("Jpeg (*.JPG)"), QStringLiteral("*.JPG")},
+        {QStringLiteral("All Images (*.*)"),
+         QStringLiteral("*.JPG;*.GIF;*.BMP;*.ICO;*.EMF;*.TIF;*.JPEG;*.JPE;*.TIFF;*.PNG;*.WEBP;"
+                        "*.HEIC;*.HEIF;*.AVIF")},
+        {QStringLiteral("Jpeg (*.JPG)"), QStringLiteral("*.JPG;*.JPEG;*.JPE")},
         {QStringLiteral("Gif (*.GIF)"), QStringLiteral("*.GIF")},
         {QStringLiteral("Bitmap (*.BMP)"), QStringLiteral("*.BMP")},
         {QStringLiteral("Icon (*.ICO)"), QStringLiteral("*.ICO")},
         {QStringLiteral("Metafile (*.EMF)"), QStringLiteral("*.EMF")},
-        {QStringLiteral("Tif (*.TIF)"), QStringLiteral("*.TIF")},
+        {QStringLiteral("Tif (*.TIF)"), QStringLiteral("*.TIF;*.TIFF")},
+        {QStringLiteral("Png (*.PNG)"), QStringLiteral("*.PNG")},
+        {QStringLiteral("WebP (*.WEBP)"), QStringLiteral("*.WEBP")},
+        {QStringLiteral("Heic (*.HEIC)"), QStringLiteral("*.HEIC;*.HEIF")},
+        {QStringLiteral("Avif (*.AVIF)"), QStringLiteral("*.AVIF")},
     };
     OpenDialog1.filterIndex = 1;
     OpenDialog1.startFolder =

@@ -1,10 +1,13 @@
 // The folder save's engine on 40 photos of 12 megapixels, 20 % to JPEG 75, in one run with its
-// peers: a bare libjpeg-turbo loop that samples rows as they are decoded, the same loop over a
-// full-size bitmap, ImageMagick's mogrify -sample, GraphicsMagick and vipsthumbnail where they
-// are installed. Prints each median and the ratios, then the peak memory of pixolet-probe batch
-// over 10 and over 40 photos.
+// peers, taking turns round by round so that a busy moment of the machine falls on all of them:
+// the engine on every core and on one worker, a bare libjpeg-turbo loop that samples rows as they
+// are decoded (one core), the same loop over a full-size bitmap, ImageMagick's mogrify -sample,
+// GraphicsMagick, and vipsthumbnail with as many threads as the engine has workers. Prints each
+// median and the ratios, then the peak memory of pixolet-batch over 10 and over 40 photos, on
+// every core and on one.
 //
-// PIXOLET_BENCH_PHOTOS names a folder of photos to use instead of the generated ones.
+// PIXOLET_BENCH_PHOTOS names a folder of photos to use instead of the generated ones;
+// PIXOLET_BENCH_ROUNDS the number of rounds (3).
 
 #include "convert/batch.h"
 #include "formats/bitmap.h"
@@ -13,30 +16,27 @@
 #include "formats/picture.h"
 #include "formats/sizing.h"
 
-#include <QDir>
-#include <QFile>
-#include <QGuiApplication>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <map>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
 #include <vector>
 
 #include "bare_jpeg.h"
 #include "photo.h"
+#include "timed_runs.h"
 
 namespace {
 
 constexpr int kPhotos = 40, kWidth = 4000, kHeight = 3000, kPercent = 20, kQuality = 75;
-
-std::map<std::string, std::vector<double>> g_seconds;
 
 // 40 copies of the shared photo-like 12-megapixel JPEG.
 QString photoFolder() {
@@ -55,27 +55,15 @@ QStringList photoNames() {
     return QDir(photoFolder()).entryList({QStringLiteral("*.jpg"), QStringLiteral("*.JPG")}, QDir::Files, QDir::Name);
 }
 
-// Runs `body` into a fresh output folder, timing it as one repetition under `name`.
+// The shared photos exist before the first repetition is timed.
 template <class Body>
 void timed(benchmark::State& state, const std::string& name, Body body) {
     photoFolder();
-    for (auto _ : state) {
-        state.PauseTiming();
-        QTemporaryDir out;
-        state.ResumeTiming();
-        const auto start = std::chrono::steady_clock::now();
-        if (!body(out.path() + QLatin1Char('/'))) {
-            state.SkipWithError("the run failed");
-            return;
-        }
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        g_seconds[name].push_back(seconds);
-        state.SetIterationTime(seconds);
-    }
+    TimedRun(state, name, body);
 }
 
-void BM_Engine(benchmark::State& state) {
-    timed(state, "engine (RunBatch)", [](const QString& out) {
+void engineRun(benchmark::State& state, const std::string& name, int workers) {
+    timed(state, name, [workers](const QString& out) {
         BatchJob job;
         job.sourceFolder = photoFolder();
         job.outputFolder = out;
@@ -84,9 +72,22 @@ void BM_Engine(benchmark::State& state) {
         job.sizing.percent = kPercent;
         Picture working;
         int lines = 0;
-        RunBatch(job, QStringLiteral("*.*"), working, [&](WriteOutcome, const QString&) { ++lines; });
+        BatchRun run;
+        run.results = [&](WriteOutcome, const QString&) { ++lines; };
+        run.workers = workers;
+        RunBatch(job, QStringLiteral("*.*"), working, run);
         return lines == int(photoNames().size());
     });
+}
+
+const std::string kEngine = "engine (RunBatch, every core)";
+const std::string kEngineOne = "engine (RunBatch, one worker)";
+
+void BM_Engine(benchmark::State& state) {
+    engineRun(state, kEngine, 0);
+}
+void BM_EngineOneWorker(benchmark::State& state) {
+    engineRun(state, kEngineOne, 1);
 }
 
 // The least work the job needs, in plain libjpeg-turbo: read, decode every row, keep the rows
@@ -149,27 +150,30 @@ void BM_Vipsthumbnail(benchmark::State& state) {
     const QString vips = QStandardPaths::findExecutable(QStringLiteral("vipsthumbnail"));
     if (vips.isEmpty()) return state.SkipWithError("vipsthumbnail is not installed (libvips-tools)");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("VIPS_CONCURRENCY"), QStringLiteral("2"));
+    // As many threads as the engine has workers.
+    env.insert(QStringLiteral("VIPS_CONCURRENCY"), QString::number(QThread::idealThreadCount()));
     const QString size = QStringLiteral("%1x%2").arg(ScaledLength(kWidth, kPercent)).arg(ScaledLength(kHeight, kPercent));
-    timed(state, "vipsthumbnail (shrink-on-load, 2 threads)", [&](const QString& out) {
+    timed(state, "vipsthumbnail (shrink-on-load, same threads)", [&](const QString& out) {
         return runTool(vips, QStringList{"--size", size, "-o", out + QStringLiteral("%s.jpg[Q=75]")} + photoPaths(), env);
     });
 }
 
-// Peak resident memory of the probe's batch over the first n photos, in MiB.
-double probePeakMiB(int n) {
+// Peak resident memory of pixolet-batch over the first n photos, in MiB; jobs 0 is every core.
+double commandPeakMiB(int n, int jobs) {
     QTemporaryDir src, out;
     const QStringList names = photoNames();
     for (int i = 0; i < n && i < names.size(); ++i)
         QFile::link(photoFolder() + names[i], src.filePath(names[i]));
-    const QByteArray probe = PIXOLET_PROBE;
+    const QByteArray command = PIXOLET_BATCH;
     const QByteArray srcPath = QFile::encodeName(src.path()), outPath = QFile::encodeName(out.path());
+    const QByteArray jobsText = QByteArray::number(jobs > 0 ? jobs : QThread::idealThreadCount());
     std::fflush(stdout);
     const pid_t pid = fork();
     if (pid == 0) {
-        std::freopen("/dev/null", "w", stdout);
-        execl(probe.constData(), probe.constData(), "batch", srcPath.constData(), outPath.constData(),
-              "20", "jpeg", "75", static_cast<char*>(nullptr));
+        if (!std::freopen("/dev/null", "w", stdout)) _exit(127);
+        execl(command.constData(), command.constData(), srcPath.constData(), outPath.constData(),
+              "--percent", "20", "--jpeg", "75", "--jobs", jobsText.constData(),
+              static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
@@ -178,37 +182,44 @@ double probePeakMiB(int n) {
     return double(usage.ru_maxrss) / 1024.0;
 }
 
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 }  // namespace
 
-BENCHMARK(BM_Engine)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareStreaming)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BareFullBitmap)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Mogrify)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GraphicsMagick)->UseManualTime()->Iterations(1)->Repetitions(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Vipsthumbnail)->UseManualTime()->Iterations(1)->Repetitions(5)->Unit(benchmark::kMillisecond);
-
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    InitPictureFormats();
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
+    // Round by round, every peer once per round.
+    const int rounds = qEnvironmentVariableIntValue("PIXOLET_BENCH_ROUNDS") > 0
+                           ? qEnvironmentVariableIntValue("PIXOLET_BENCH_ROUNDS")
+                           : 3;
+    const std::vector<std::pair<const char*, void (*)(benchmark::State&)>> peers{
+        {"Engine", BM_Engine},
+        {"EngineOneWorker", BM_EngineOneWorker},
+        {"BareStreaming", BM_BareStreaming},
+        {"BareFullBitmap", BM_BareFullBitmap},
+        {"Mogrify", BM_Mogrify},
+        {"GraphicsMagick", BM_GraphicsMagick},
+        {"Vipsthumbnail", BM_Vipsthumbnail}};
+    RunBenchmarksOffscreen(argc, argv, [&] {
+        for (int round = 1; round <= rounds; ++round)
+            for (const auto& [name, function] : peers)
+                benchmark::RegisterBenchmark(
+                    (std::string(name) + "/round" + std::to_string(round)).c_str(), function)
+                    ->UseManualTime()
+                    ->Iterations(1)
+                    ->Unit(benchmark::kMillisecond);
+    });
 
-    const std::string engineName = "engine (RunBatch)";
-    const double engine = median(g_seconds[engineName]);
-    std::printf("\n%d photos, %d %% to JPEG %d: medians\n", int(photoNames().size()), kPercent, kQuality);
-    std::printf("%-44s %9s %14s\n", "", "seconds", "÷ engine");
-    for (const auto& [name, times] : g_seconds) {
-        const double m = median(times);
-        std::printf("%-44s %9.2f %14.2f\n", name.c_str(), m, engine > 0 ? m / engine : 0.0);
+    const double engine = Median(TimedSeconds()[kEngine]);
+    std::printf("\n%d photos, %d %% to JPEG %d, %d rounds, %d cores: medians\n",
+                int(photoNames().size()), kPercent, kQuality, rounds, QThread::idealThreadCount());
+    std::printf("%-46s %9s %14s\n", "", "seconds", "÷ engine");
+    for (const auto& [name, times] : TimedSeconds()) {
+        const double m = Median(times);
+        std::printf("%-46s %9.2f %14.2f\n", name.c_str(), m, engine > 0 ? m / engine : 0.0);
     }
-    const double p10 = probePeakMiB(10), p40 = probePeakMiB(40);
-    std::printf("\npixolet-probe batch peak memory: %.1f MiB over 10 photos, %.1f MiB over 40\n", p10, p40);
+    const double p10 = commandPeakMiB(10, 0), p40 = commandPeakMiB(40, 0);
+    const double one40 = commandPeakMiB(40, 1);
+    std::printf(
+        "\npixolet-batch peak memory: %.1f MiB over 10 photos, %.1f MiB over 40 (every core); "
+        "%.1f MiB over 40 on one worker\n",
+        p10, p40, one40);
     return 0;
 }

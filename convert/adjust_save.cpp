@@ -126,7 +126,9 @@ void TFrmadjust::CmdcalculateClick() {
         if (format.asksQuality) line += QStringLiteral(" (Compression at %1)").arg(quality);
         lines.append(line);
     }
-    QLabel* const notes[] = {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3, ui->Lblnote4};
+    // The two later types' lines stand beside the TIF and metafile lines.
+    QLabel* const notes[] = {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3,
+                             ui->Lblnote4, ui->Lblnote5, ui->Lblnote6};
     for (int i = 0; i < lines.size() && i < int(std::size(notes)); ++i) notes[i]->setText(lines[i]);
 }
 
@@ -165,9 +167,12 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
     ui->Lblnote2->clear();
     ui->Lblnote3->clear();
     ui->Lblnote4->clear();
+    ui->Lblnote5->clear();
+    ui->Lblnote6->clear();
     results.ClearLines();
     results.show();
     processedCount_ = 0;
+    BatchSummary summary;
 
     {
         // When the run ends, a run stopped by a damaged file included, the bar goes away and
@@ -185,15 +190,19 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
         LongOperation operation;
         UpdateControls();
         results.StartProgress(static_cast<int>(BatchFileNames(job.sourceFolder, mask).size()));
-        const BeforeWrite reading = [&](const QString& sourcePath) {
+        BatchRun run;
+        run.results = results.Sink();
+        run.skipped = [&](const QString& sourcePath, const QString& reason) {
+            results.AddSkipped(sourcePath, reason);
+        };
+        run.beforeFile = [&](const QString& sourcePath) {
             SetTextColor(count, kNavy);
             count->setText(QStringLiteral("Please be patient. Reading File #") +
                            QString::number(results.LineCount()) + QStringLiteral(" File name: ") +
                            sourcePath);
         };
-        const AfterFile after = [&](const QString& name, const ConvertedFile& file, bool first) {
-            (void)file;
-            if (session_.ThumbWebpageWanted && job.type == OutputType::Jpeg)
+        run.afterFile = [&](const QString& name, const ConvertedFile& file, bool first) {
+            if (session_.ThumbWebpageWanted && job.type == OutputType::Jpeg && !file.skipped)
                 CopyThumbnailAndPicture(session_.StoredImagesFolder, session_.WebpagesFolder,
                                         job.sourceFolder, name);
             ui->Lblnote2->setText((first ? QStringLiteral("Processing -> ")
@@ -201,26 +210,37 @@ void TFrmadjust::runFolder(const BatchJob& baseJob, const QString& mask) {
             results.SetProgress(processedCount_);
             formatHost().processMessages();
         };
+        // The workers convert while the window lets its events run: the Stop button among them.
+        run.waiting = [] { formatHost().processMessages(); };
+        run.stop = &results.StopRequest();
+        run.processedCount = &processedCount_;
         // The quality is read afresh for the run, as the writer reads it each time.
         if (OutputFormatOf(job.type).asksQuality) job.quality = qualityWindow().Quality();
-        RunBatch(job, mask, imageHidden_, results.Sink(), after, reading, &processedCount_);
+        summary = RunBatch(job, mask, imageHidden_, run);
     }
 
-    if (session_.ThumbWebpageWanted && processedCount_ > 0)
+    // A run stopped on request offers no page: the person asked for the run to end.
+    if (session_.ThumbWebpageWanted && processedCount_ > 0 && !summary.stopped)
         OfferThumbnailWebpage(session_.WebpagesFolder, job.type == OutputType::Jpeg);
 
-    if (results.LineCount() == 0) {
+    if (summary.processed == 0 && !summary.stopped) {
         results.AddLine(QStringLiteral("** No images of type ") + mask +
                         QStringLiteral(" found in this folder"));
         results.AddLine(QStringLiteral("** Select a different type or different folder"));
         count->clear();
     } else {
-        count->setText(QStringLiteral("Finished. Total Files = ") +
-                       QString::number(results.LineCount()) +
+        if (summary.stopped) results.AddLine(StoppedLine(summary.converted, summary.listed));
+        QString text = (summary.stopped ? QStringLiteral("Stopped. Total Files = ")
+                                        : QStringLiteral("Finished. Total Files = ")) +
+                       QString::number(summary.converted) +
                        QStringLiteral("  Note the folder location of your new files, ") +
-                       QStringLiteral("shown in the box above. These are always placed in a new "
-                                      "folder as your existing images are never overlayed or "
-                                      "replaced."));
+                       QStringLiteral(
+                           "shown in the box above. These are always placed in a new "
+                           "folder as your existing images are never overlayed or "
+                           "replaced.");
+        if (summary.skipped > 0)
+            text += QStringLiteral("  %1 skipped: the list says why.").arg(summary.skipped);
+        count->setText(text);
     }
     ui->Lblnote1->clear();
     ui->Lblnote2->clear();

@@ -76,7 +76,9 @@ void TFrmadjust::UseSelection(bool folderSelected, const QString& selectedFolder
 }
 
 void TFrmadjust::ClearNotes() {
-    for (QLabel* note : {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3, ui->Lblnote4}) note->clear();
+    for (QLabel* note :
+         {ui->Lblnote1, ui->Lblnote2, ui->Lblnote3, ui->Lblnote4, ui->Lblnote5, ui->Lblnote6})
+        note->clear();
 }
 
 QString TFrmadjust::Note1() const { return ui->Lblnote1->text(); }

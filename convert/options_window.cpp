@@ -23,6 +23,8 @@ OutputType TFrmoptions::SelectedOutputType() const {
     if (ui->Radbitmap->isChecked()) return OutputType::Bitmap;
     if (ui->RadTif->isChecked()) return OutputType::Tif;
     if (ui->Radmetafile->isChecked()) return OutputType::Metafile;
+    if (ui->RadPng->isChecked()) return OutputType::Png;
+    if (ui->RadWebp->isChecked()) return OutputType::Webp;
     if (ui->Radcancel->isChecked()) return OutputType::Cancel;
     return OutputType::Jpeg;
 }

@@ -6,7 +6,9 @@
 #include "formats/host.h"
 #include "formats/jpeg/jpeg_writer.h"
 #include "formats/metafile/metafile.h"
+#include "formats/png/png_writer.h"
 #include "formats/tiff/tiff_writer.h"
+#include "formats/webp/webp_writer.h"
 
 #include <QIODevice>
 
@@ -35,6 +37,22 @@ WriteOutcome WriteEmf(const QString& path, const Picture& picture, const OutputS
     return WriteMetafile(path, picture.graphic()->toBitmap(), MetafileScreenMetrics());
 }
 
+// The PNG and WebP files are small beside the picture: encoded whole, then written by the one
+// careful writer.
+WriteOutcome WriteEncoded(const QString& path, const QByteArray& bytes, const OutputSettings& s) {
+    if (!s.mayReplace) return WriteNewFile(path, bytes);
+    WriteWholeFile(path, bytes, true);
+    return WriteOutcome::Written;
+}
+
+WriteOutcome WritePng(const QString& path, const Picture& picture, const OutputSettings& s) {
+    return WriteEncoded(path, EncodePng(picture.graphic()->toBitmap()), s);
+}
+
+WriteOutcome WriteWebp(const QString& path, const Picture& picture, const OutputSettings& s) {
+    return WriteEncoded(path, EncodeWebp(picture.graphic()->toBitmap(), s.quality), s);
+}
+
 }  // namespace
 
 const std::vector<OutputFormat>& OutputFormats() {
@@ -49,6 +67,13 @@ const std::vector<OutputFormat>& OutputFormats() {
         {OutputType::Metafile, QStringLiteral(".EMF"), QStringLiteral("Metafile"),
          QStringLiteral("Meta"), QStringLiteral("Temp.emf"), false, false, true, false, false,
          WriteEmf},
+        // Never replacing, like JPEG, and without the JPEG writer's habit of adding result lines
+        // to the estimate; written under their own extension whatever was typed, like TIF, so
+        // a PNG never lands in a file named .jpg.
+        {OutputType::Png, QStringLiteral(".PNG"), QStringLiteral("Png"), QStringLiteral("Png"),
+         QStringLiteral("Temp.png"), false, false, false, true, false, WritePng},
+        {OutputType::Webp, QStringLiteral(".WEBP"), QStringLiteral("WebP"), QStringLiteral("WebP"),
+         QStringLiteral("Temp.webp"), true, false, false, true, false, WriteWebp},
     };
     return formats;
 }

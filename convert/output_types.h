@@ -9,10 +9,10 @@
 #include <vector>
 
 // What the output-type window offers (ICON is never written).
-enum class OutputType { Jpeg, Bitmap, Tif, Metafile, Cancel };
+enum class OutputType { Jpeg, Bitmap, Tif, Metafile, Png, Webp, Cancel };
 
-// How one file is written: the JPEG quality, whether a file of that name may be replaced, and
-// where the JPEG encoding is kept when wanted.
+// How one file is written: the JPEG and WebP quality, whether a file of that name may be replaced,
+// and where the JPEG encoding is kept when wanted.
 struct OutputSettings {
     int quality = 75;
     bool mayReplace = false;

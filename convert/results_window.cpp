@@ -29,6 +29,7 @@ TFrmresults::TFrmresults(Session& session, QWidget* parent)
     ui->ListBox1->setUniformItemSizes(true);
     ui->Lblcount->setFont(ArialFont(11, true));
     OnClick(ui->BitBtn1, this, &TFrmresults::BitBtn1Click);
+    OnClick(ui->Cmdstop, this, &TFrmresults::CmdstopClick);
     OnSignal(ui->ListBox1, &QListWidget::itemDoubleClicked, this,
              [this](QListWidgetItem* item) { ListBox1DblClick(ui->ListBox1->row(item)); });
     runCreation([this] { FormCreate(); });
@@ -51,6 +52,9 @@ void TFrmresults::StartProgress(int total) {
     ui->ProgressBar1->setRange(0, std::max(total, 0));
     ui->ProgressBar1->setValue(0);
     ui->ProgressBar1->show();
+    stop_.reset();
+    ui->Cmdstop->setEnabled(true);
+    ui->Cmdstop->show();
 }
 
 void TFrmresults::SetProgress(int done) {
@@ -60,6 +64,7 @@ void TFrmresults::SetProgress(int done) {
 void TFrmresults::EndProgress() {
     ui->ProgressBar1->hide();
     ui->ProgressBar1->setValue(0);
+    ui->Cmdstop->hide();
 }
 
 void TFrmresults::AddLine(const QString& line) {
@@ -73,6 +78,12 @@ void TFrmresults::AddResult(WriteOutcome outcome, const QString& path) {
     if (outcome == WriteOutcome::Refused) return;
     AddLine(ResultLine(outcome, path));
     ui->ListBox1->item(ui->ListBox1->count() - 1)->setData(kTargetRole, ResultTarget(outcome, path));
+}
+
+void TFrmresults::AddSkipped(const QString& sourcePath, const QString& reason) {
+    AddLine(SkippedLine(sourcePath, reason));
+    ui->ListBox1->item(ui->ListBox1->count() - 1)
+        ->setData(kTargetRole, ExtractFilePath(sourcePath));
 }
 
 void TFrmresults::ClearLines() {
@@ -110,6 +121,12 @@ void TFrmresults::setItemWidths() {
 }
 
 void TFrmresults::BitBtn1Click() { accept(); }
+
+void TFrmresults::CmdstopClick() {
+    stop_.request();
+    // The files in flight still finish; a second click would promise nothing more.
+    ui->Cmdstop->setEnabled(false);
+}
 
 QString ResultTarget(WriteOutcome outcome, const QString& path) {
     if (path.isEmpty()) return {};

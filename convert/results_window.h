@@ -28,7 +28,8 @@ public:
     QProgressBar* ProgressBar1() const;
 
     // The progress of a folder run beside the texts: shown with the number of image files the
-    // run lists, moved as each file is done, hidden when the run ends.
+    // run lists, moved as each file is done, hidden when the run ends. The Stop button shows
+    // with it.
     void StartProgress(int total);
     void SetProgress(int done);
     void EndProgress();
@@ -36,6 +37,8 @@ public:
     // A line of text, and the result line of a file a writer wrote or left alone.
     void AddLine(const QString& line);
     void AddResult(WriteOutcome outcome, const QString& path);
+    // The line of a file a run skipped; a double click shows the source's folder.
+    void AddSkipped(const QString& sourcePath, const QString& reason);
     void ClearLines();
     int LineCount() const;
     QStringList Lines() const;
@@ -44,7 +47,11 @@ public:
     // The list scrolls sideways as far as its widest line plus 400 pixels.
     void WidenResultsList();
 
+    // What the Stop button asks of the run in progress; reset when a run starts.
+    const BatchStop& StopRequest() const { return stop_; }
+
     void BitBtn1Click();  // "Ok"
+    void CmdstopClick();  // "Stop"
     // A result line double-clicked: opens what the line names with the desktop.
     void ListBox1DblClick(int row);  // a result line
 
@@ -54,6 +61,7 @@ private:
 
     std::unique_ptr<Ui::TFrmresults> ui;
     int extent_ = 0;  // the scroll extent WidenResultsList set; 0 until then
+    BatchStop stop_;
     WindowSlot<TFrmresults> slot_;
 };
 

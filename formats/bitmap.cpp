@@ -69,6 +69,21 @@ void Bitmap::create(int width, int height, int bitCount) {
 
 void Bitmap::clear() { *this = Bitmap(); }
 
+void ComposeBgraOverWhite(const uint8_t* bgra, uint8_t* bgr, size_t pixels) {
+    for (size_t i = 0; i < pixels; ++i, bgra += 4, bgr += 3) {
+        const unsigned a = bgra[3];
+        if (a == 255) {
+            bgr[0] = bgra[0];
+            bgr[1] = bgra[1];
+            bgr[2] = bgra[2];
+        } else {
+            bgr[0] = BlendOver(bgra[0], a, 255);
+            bgr[1] = BlendOver(bgra[1], a, 255);
+            bgr[2] = BlendOver(bgra[2], a, 255);
+        }
+    }
+}
+
 namespace {
 
 // Palette index of pixel x in a 1-, 4- or 8-bit row.

@@ -84,6 +84,15 @@ inline int PixelCentreSource(int i, int sourceSize, int targetSize) {
     return int(((2 * uint64_t(i) + 1) * uint64_t(sourceSize)) / (2 * uint64_t(targetSize)));
 }
 
+// A colour seen through its alpha over what lies under it, to the nearest level: how every
+// transparent pixel is shown (an icon over its picture; PNG, WebP, HEIF and TIFF alpha over
+// white, since blank is white).
+inline uint8_t BlendOver(unsigned colour, unsigned alpha, unsigned under) {
+    return uint8_t((colour * alpha + under * (255 - alpha) + 127) / 255);
+}
+// Pixels of B, G, R, A (alpha not premultiplied) over white, as B, G, R.
+void ComposeBgraOverWhite(const uint8_t* bgra, uint8_t* bgr, size_t pixels);
+
 // Every drawing writes whole 24- or 32-bit pixels; throws PixError for a target of another
 // depth instead of overrunning its rows.
 void RequireDrawableTarget(const Bitmap& target);

@@ -36,6 +36,9 @@ QString CannotOpenFileText(const QString& path);
 QString CannotCreateFileText(const QString& path);
 // A decoded image would need more memory than any decoder allocates.
 QString ImageTooLargeText(uint64_t width, uint64_t height);
+// "Cannot read the %1 image %2: %3": a file of a library-decoded kind (PNG, WebP, HEIF) that
+// is damaged, cut short or uses what the library cannot decode; the reason is the library's.
+QString UnreadableImageText(const QString& kind, const QString& path, const QString& reason);
 // A picture the program is asked to make (a preview, a scaled copy) would exceed the largest
 // pixel matrix it allocates, limitBytes.
 QString PictureTooLargeText(uint64_t width, uint64_t height, uint64_t limitBytes);

@@ -2,9 +2,16 @@
 
 #include "formats/errors.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSaveFile>
+#include <utility>
+
+namespace {
+thread_local NewFileStaging* threadStaging = nullptr;
+}
 
 QByteArray ReadFileBytes(const QString& path) {
     const auto cannotOpen = [&path] { return PixError(CannotOpenFileText(path)); };
@@ -87,6 +94,10 @@ WriteOutcome WriteNewFile(const QString& path, const QByteArray& bytes) {
 
 WriteOutcome WriteNewFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent) {
     if (NameTaken(path)) return WriteOutcome::AlreadyExisted;
+    if (threadStaging) {
+        threadStaging->stage(path, writeContent);
+        return WriteOutcome::Written;
+    }
     try {
         WriteWholeFile(path, writeContent, false);
     } catch (const PixError&) {
@@ -95,4 +106,64 @@ WriteOutcome WriteNewFile(const QString& path, const std::function<void(QIODevic
         throw;
     }
     return WriteOutcome::Written;
+}
+
+// ---- staged new files ------------------------------------------------------------------------
+
+StagedFile::StagedFile(QString path, QString temporary)
+    : path_(std::move(path)), temporary_(std::move(temporary)) {}
+
+StagedFile::StagedFile(StagedFile&& other) noexcept
+    : path_(std::move(other.path_)), temporary_(std::exchange(other.temporary_, QString())) {}
+
+StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
+    if (this != &other) {
+        drop();
+        path_ = std::move(other.path_);
+        temporary_ = std::exchange(other.temporary_, QString());
+    }
+    return *this;
+}
+
+StagedFile::~StagedFile() {
+    drop();
+}
+
+void StagedFile::drop() {
+    if (!temporary_.isEmpty()) QFile::remove(temporary_);
+    temporary_.clear();
+}
+
+NewFileStaging::NewFileStaging() : previous_(threadStaging) {
+    threadStaging = this;
+}
+
+NewFileStaging::~NewFileStaging() {
+    threadStaging = previous_;
+}
+
+std::vector<StagedFile> NewFileStaging::take() {
+    return std::exchange(files_, {});
+}
+
+void NewFileStaging::stage(const QString& path,
+                           const std::function<void(QIODevice& out)>& writeContent) {
+    // In the target's folder, so that naming it is a rename on one file system; hidden, so a
+    // folder listing never takes it for a picture; a fixed short name, so a long target name
+    // cannot make it too long.
+    const QString folder = QFileInfo(path).absolutePath();
+    for (int attempt = 0;; ++attempt) {
+        const QString temporary = QDir(folder).filePath(
+            QStringLiteral(".pixolet-%1.part")
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        if (NameTaken(temporary) && attempt < 16) continue;
+        try {
+            WriteWholeFile(temporary, writeContent, false);
+        } catch (const PixError&) {
+            // The message names the file the user asked for, not our temporary.
+            throw PixError(CannotCreateFileText(path));
+        }
+        files_.emplace_back(path, temporary);
+        return;
+    }
 }

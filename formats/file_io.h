@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class QIODevice;
 
@@ -32,6 +33,53 @@ bool NameTaken(const QString& path);
 // The one rule for outputs that never replace anything: a name already taken (a file, a folder,
 // a link, a dangling one too) is left alone and gives AlreadyExisted, as does a file that
 // appears while this one is written; otherwise the file is written whole and gives Written.
-// Any other failure throws as WriteWholeFile does.
+// Any other failure throws as WriteWholeFile does. While a NewFileStaging lives on the calling
+// thread, the file is written whole under a temporary name instead and kept there.
 WriteOutcome WriteNewFile(const QString& path, const QByteArray& bytes);
 WriteOutcome WriteNewFile(const QString& path, const std::function<void(QIODevice& out)>& writeContent);
+
+// A new file written whole under a hidden temporary name in its folder, waiting to be given its
+// own name (RenameNoReplace) or dropped. Dropping it removes the temporary, so an abandoned
+// file leaves nothing half-made behind. Move-only.
+class StagedFile {
+public:
+    StagedFile(QString path, QString temporary);
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    const QString& path() const { return path_; }            // the name it is meant to have
+    const QString& temporary() const { return temporary_; }  // empty once released
+    // The temporary was given its name: nothing is left to remove.
+    void release() { temporary_.clear(); }
+    // Removes the temporary now.
+    void drop();
+
+private:
+    QString path_;
+    QString temporary_;
+};
+
+// Holds back the new files of the thread it lives on: WriteNewFile there stages each one (a name
+// already taken still gives AlreadyExisted at once, since nothing here ever frees a name) and
+// gives Written for it, so that whoever takes the staged files can name them in an order of its
+// own. Several threads can write side by side and their files appear in one fixed order. Files
+// not taken are dropped with it. Scopes nest.
+class NewFileStaging {
+public:
+    NewFileStaging();
+    ~NewFileStaging();
+    NewFileStaging(const NewFileStaging&) = delete;
+    NewFileStaging& operator=(const NewFileStaging&) = delete;
+
+    std::vector<StagedFile> take();
+
+private:
+    friend WriteOutcome WriteNewFile(const QString&, const std::function<void(QIODevice&)>&);
+    void stage(const QString& path, const std::function<void(QIODevice& out)>& writeContent);
+
+    NewFileStaging* previous_;
+    std::vector<StagedFile> files_;
+};

@@ -1,6 +1,7 @@
 #pragma once
-// One graphic of a picture holder: a bitmap, an icon, a metafile, a JPEG image or the GIF
-// bitmap kind. The canvas every graphic draws on is the program's 24-bit Bitmap.
+// One graphic of a picture holder: a bitmap, an icon, a metafile, a JPEG image, the GIF bitmap
+// kind, or a PNG, WebP or HEIF image. The canvas every graphic draws on is the program's 24-bit
+// Bitmap.
 
 #include "formats/bitmap.h"
 
@@ -8,7 +9,8 @@
 #include <QString>
 #include <memory>
 
-enum class GraphicKind { Bitmap, Icon, Metafile, Jpeg, GifBitmap };
+enum class GraphicKind { Bitmap, Icon, Metafile, Jpeg, GifBitmap, Png, WebP, Heif };
+inline constexpr int kGraphicKindCount = int(GraphicKind::Heif) + 1;
 
 class Graphic {
 public:

@@ -13,11 +13,24 @@ public:
 
 SilentHost silentHost;
 FormatHost* currentHost = &silentHost;
+thread_local FormatHost* threadHost = nullptr;
 
 }  // namespace
 
-FormatHost& formatHost() { return *currentHost; }
+FormatHost& formatHost() {
+    return threadHost ? *threadHost : *currentHost;
+}
 
 void setFormatHost(FormatHost* host) { currentHost = host ? host : &silentHost; }
 
-void GifProgress(double fraction) { currentHost->gifProgress(fraction); }
+void GifProgress(double fraction) {
+    formatHost().gifProgress(fraction);
+}
+
+ThreadFormatHost::ThreadFormatHost(FormatHost& host) : previous_(threadHost) {
+    threadHost = &host;
+}
+
+ThreadFormatHost::~ThreadFormatHost() {
+    threadHost = previous_;
+}

@@ -19,10 +19,25 @@ public:
     virtual void gifProgress(double fraction) = 0;
 };
 
-// The installed host; a silent one that does nothing until the program or a test sets its own.
+// The host of the calling thread: its own while a ThreadFormatHost lives there, else the
+// installed one, a silent one until the program or a test sets its own.
 FormatHost& formatHost();
-// Installs a host (not owned); nullptr restores the silent one.
+// Installs the program's host (not owned); nullptr restores the silent one.
 void setFormatHost(FormatHost* host);
+
+// Gives the calling thread a host of its own for its lifetime (not owned; scopes nest). A worker
+// thread that decodes and writes must never reach the program's host, which talks to windows:
+// it collects what it was asked here and hands that over as a value.
+class ThreadFormatHost {
+public:
+    explicit ThreadFormatHost(FormatHost& host);
+    ~ThreadFormatHost();
+    ThreadFormatHost(const ThreadFormatHost&) = delete;
+    ThreadFormatHost& operator=(const ThreadFormatHost&) = delete;
+
+private:
+    FormatHost* previous_;
+};
 
 // The program-wide GIF progress hook: forwards to the installed host.
 void GifProgress(double fraction);

@@ -1,14 +1,18 @@
 #include "formats/picture.h"
 
 #include "formats/bmp/bmp.h"
-#include "formats/errors.h"
-#include "formats/host.h"
-#include "formats/gif/gif.h"
 #include "formats/bmp/ico.h"
+#include "formats/errors.h"
+#include "formats/gif/gif.h"
+#include "formats/heif/heif.h"
+#include "formats/host.h"
 #include "formats/jpeg/jpeg.h"
 #include "formats/metafile/metafile.h"
 #include "formats/picture_formats.h"
+#include "formats/png/png.h"
+#include "formats/tiff/tiff_libtiff.h"
 #include "formats/tiff/tiff_reader.h"
+#include "formats/webp/webp.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -146,7 +150,8 @@ Bitmap newStretchTarget(int width, int height) {
 bool coversItsRectangle(const Graphic& graphic) {
     const GraphicKind kind = graphic.kind();
     return (kind == GraphicKind::Bitmap || kind == GraphicKind::GifBitmap ||
-            kind == GraphicKind::Jpeg) &&
+            kind == GraphicKind::Jpeg || kind == GraphicKind::Png || kind == GraphicKind::WebP ||
+            kind == GraphicKind::Heif) &&
            graphic.width() > 0 && graphic.height() > 0;
 }
 
@@ -186,7 +191,11 @@ Bitmap StretchPicturePart(const Picture& source, int w, int h, const QRect& part
 // ---- extensions and loading -----------------------------------------------------------------
 
 const QStringList& SupportedImageExtensions() {
-    static const QStringList extensions{".JPG", ".GIF", ".BMP", ".ICO", ".EMF", ".TIF"};
+    // The six the program began with first, in their order; then the other spellings of JPEG
+    // and TIFF, and the kinds read through libpng, libwebp and libheif.
+    static const QStringList extensions{".JPG",  ".GIF",  ".BMP",  ".ICO",  ".EMF",
+                                        ".TIF",  ".JPEG", ".JPE",  ".TIFF", ".PNG",
+                                        ".WEBP", ".HEIC", ".HEIF", ".AVIF"};
     return extensions;
 }
 
@@ -206,11 +215,12 @@ LoadOutcome LoadPictureFile(const QString& path, Picture& picture) {
         TGifFile gif;
         ReadGifFile(normalised, gif);
         picture.assign(FirstImageBitmap(gif));
-    } else if (extension == QLatin1String(".TIF")) {
+    } else if (extension == QLatin1String(".TIF") || extension == QLatin1String(".TIFF")) {
         // Read aside, so a file that cannot be opened or holds nothing readable leaves the
-        // picture as it was.
+        // picture as it was. What the reader lacks a feature for, libtiff decodes first; only
+        // a file neither can read gets the reader's message.
         Bitmap bitmap;
-        if (ReadTiffIntoBitmap(normalised, bitmap)) {
+        if (ReadTiffIntoBitmap(normalised, bitmap, ReadTiffDirectoryWithLibtiff)) {
             picture.assign(std::move(bitmap));
         } else {
             outcome = LoadOutcome::Rejected;
@@ -232,4 +242,7 @@ void InitPictureFormats() {
     RegisterPictureFormat(QStringLiteral("bmp"), QStringLiteral("Bitmaps"), GraphicKind::Bitmap);
     InitJpegModule();
     InitGifModule();
+    InitPngModule();
+    InitWebpModule();
+    InitHeifModule();
 }

@@ -88,16 +88,19 @@ bool IsSupportedImageFile(const QString& path);
 // What LoadPictureFile did when it did not throw.
 enum class LoadOutcome {
     Loaded,    // the picture holds the file's image and its observers were told
-    Rejected,  // a TIFF the reader refused: it has shown its own message and decoded nothing;
+    Rejected,  // a TIFF neither the reader nor libtiff could read: the reader has shown its own
+               // message and decoded nothing;
                // the picture is unchanged. No error report should follow: the batch skips the
                // file, the folder viewer shows its name without a picture, a pick keeps the
                // previous selection.
 };
 
-// Loads any supported file into the picture: GIF through the GIF decoder, TIFF through the TIFF
-// reader, the rest by extension. Every other failure (an unknown extension, a file that cannot
-// be opened, a pipe or device, which is never opened, a damaged GIF, BMP, ICO, JPEG or metafile)
-// throws PixError with its text and leaves the picture's previous graphic in place.
+// Loads any supported file into the picture: GIF through the GIF decoder; TIFF (.TIF or .TIFF)
+// through the TIFF reader, with libtiff for what the reader lacks a feature for; the rest by
+// extension (PNG, WebP, HEIC, HEIF and AVIF too, decoded through their libraries). Every other
+// failure (an unknown extension, a file that cannot be opened, a pipe or device, which is never
+// opened, a damaged GIF, BMP, ICO, JPEG, PNG, WebP, HEIF or metafile, a picture over the size
+// limit) throws PixError with its text and leaves the picture's previous graphic in place.
 [[nodiscard]] LoadOutcome LoadPictureFile(const QString& path, Picture& picture);
 
 // The start-up registrations of the picture formats, in their fixed order.

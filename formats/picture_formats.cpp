@@ -10,8 +10,8 @@ std::vector<PictureFormatEntry>& registry() {
     return entries;
 }
 
-std::array<GraphicFactory, 5>& factories() {
-    static std::array<GraphicFactory, 5> table;
+std::array<GraphicFactory, kGraphicKindCount>& factories() {
+    static std::array<GraphicFactory, kGraphicKindCount> table;
     return table;
 }
 

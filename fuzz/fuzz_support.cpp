@@ -18,6 +18,17 @@ QString WriteFuzzInput(const uint8_t* data, size_t size, const QString& extensio
     return path;
 }
 
+void FuzzBytesDecoder(const uint8_t* data, size_t size, BytesDecoder decode) {
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(data), qsizetype(size));
+    RunQuietly([&] {
+        const Bitmap picture = decode(bytes, QStringLiteral("fuzz"));
+        Bitmap target;
+        target.create(40, 30, 24);
+        StretchBitmapInto(picture, target, 0, 0, 40, 30);
+    });
+}
+
 #include <QGuiApplication>
 
 void InitFuzzQt() {

@@ -1,5 +1,7 @@
 #include "file_system.h"
 
+#include "formats/errors.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -188,4 +190,16 @@ bool RenameNoReplace(const QString& from, const QString& to) {
         return from == to || QFile::rename(from, to);
     return QFile::rename(from, to);
 #endif
+}
+
+WriteOutcome NameStagedFile(StagedFile& file) {
+    if (RenameNoReplace(file.temporary(), file.path())) {
+        file.release();
+        return WriteOutcome::Written;
+    }
+    if (NameTaken(file.path())) {
+        file.drop();
+        return WriteOutcome::AlreadyExisted;
+    }
+    throw PixError(CannotCreateFileText(file.path()));
 }

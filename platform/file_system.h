@@ -3,6 +3,8 @@
 // attributes the scans look at, folder checks and creation, and a rename that never replaces.
 // QtCore only.
 
+#include "formats/file_io.h"
+
 #include <QString>
 #include <optional>
 #include <vector>
@@ -46,3 +48,8 @@ bool RemoveFile(const QString& path);
 // entry (the same name, or a case change on a case-insensitive file system) is renamed in
 // place and succeeds.
 bool RenameNoReplace(const QString& from, const QString& to);
+
+// Gives a staged new file its own name, never replacing anything: Written, or AlreadyExisted
+// when the name was taken meanwhile (the staged file is then dropped). Throws PixError
+// "Cannot create file %s" when the name cannot be given for another reason.
+WriteOutcome NameStagedFile(StagedFile& file);

@@ -14,30 +14,40 @@ QString FolderImageList::summaryLine() const {
                        .arg(EmfCount)
                        .arg(IcoCount)
                        .arg(TifCount);
-    const qint64 found = qint64(GifCount) + JpgCount + IcoCount + EmfCount + TifCount + BmpCount;
+    // The kinds read later are named only where the folder has some, so a folder of the first
+    // six kinds reads as it always did.
+    const std::pair<int, const char*> later[] = {
+        {PngCount, "Png"}, {WebpCount, "WebP"}, {HeicCount, "Heic"}, {AvifCount, "Avif"}};
+    qint64 found = qint64(GifCount) + JpgCount + IcoCount + EmfCount + TifCount + BmpCount;
+    for (const auto& [count, name] : later) {
+        found += count;
+        if (count > 0) line += QStringLiteral(", %1 %2").arg(count).arg(QLatin1String(name));
+    }
     if (found > FolderImageCount) line += QStringLiteral(" (the first 5000 are listed)");
     return line;
 }
 
 FolderImageList ScanFolder(const QString& searchPattern) {
     FolderImageList list;
+    const std::pair<const char*, int FolderImageList::*> kinds[] = {
+        {".GIF", &FolderImageList::GifCount},   {".JPG", &FolderImageList::JpgCount},
+        {".ICO", &FolderImageList::IcoCount},   {".EMF", &FolderImageList::EmfCount},
+        {".TIF", &FolderImageList::TifCount},   {".BMP", &FolderImageList::BmpCount},
+        {".JPEG", &FolderImageList::JpgCount},  {".JPE", &FolderImageList::JpgCount},
+        {".TIFF", &FolderImageList::TifCount},  {".PNG", &FolderImageList::PngCount},
+        {".WEBP", &FolderImageList::WebpCount}, {".HEIC", &FolderImageList::HeicCount},
+        {".HEIF", &FolderImageList::HeicCount}, {".AVIF", &FolderImageList::AvifCount},
+    };
     for (const FolderEntry& entry : ListFolder(searchPattern)) {
         if (!entry.isPlainFile()) continue;
         // Counting order: the first equal extension wins (they are all distinct anyway).
         const QString extension = AsciiUpperCase(ExtractFileExtension(entry.name));
         int* count = nullptr;
-        if (extension == QLatin1String(".GIF"))
-            count = &list.GifCount;
-        else if (extension == QLatin1String(".JPG"))
-            count = &list.JpgCount;
-        else if (extension == QLatin1String(".ICO"))
-            count = &list.IcoCount;
-        else if (extension == QLatin1String(".EMF"))
-            count = &list.EmfCount;
-        else if (extension == QLatin1String(".TIF"))
-            count = &list.TifCount;
-        else if (extension == QLatin1String(".BMP"))
-            count = &list.BmpCount;
+        for (const auto& [name, member] : kinds)
+            if (extension == QLatin1String(name)) {
+                count = &(list.*member);
+                break;
+            }
         if (!count) continue;
         ++*count;
         // The list keeps the first images in listing order; the counts go on.

@@ -4,15 +4,14 @@
 //   encode jpeg Q|bmp|tiff IN OUT  load IN (a .ppm is read raw) and write it with our writers
 //   encode emf IN OUT              the same through the metafile writer (a 1920 x 1080 pixel,
 //                                  508 x 286 mm screen as the reference device)
-//   batch SRC OUT PERCENT jpeg Q|bmp|tif|emf
-//                                  the folder save's engine over every image of SRC (mask
-//                                  "*.*") into OUT at PERCENT, printing the result lines
+// The folder save from a command line is pixolet-batch, the program's own tool.
 // Messages the program would show go to stderr, one per line. Exit 0 on success, 1 when the
 // load or write failed (the error's text on stderr), 2 on bad usage.
 
-#include "convert/batch.h"
+#include "convert/output_types.h"
 #include "formats/bitmap.h"
 #include "formats/bmp/bmp.h"
+#include "formats/decoded_image.h"
 #include "formats/errors.h"
 #include "formats/file_io.h"
 #include "formats/host.h"
@@ -49,8 +48,7 @@ int usage() {
     std::fprintf(stderr,
                  "usage: pixolet-probe decode FILE [OUT.ppm]\n"
                  "       pixolet-probe encode jpeg Q|bmp|tiff IN OUT\n"
-                 "       pixolet-probe encode emf IN OUT\n"
-                 "       pixolet-probe batch SRC_DIR OUT_DIR PERCENT jpeg Q|bmp|tif|emf\n");
+                 "       pixolet-probe encode emf IN OUT\n");
     return 2;
 }
 
@@ -113,13 +111,17 @@ void writePpm(const Bitmap& bitmap, const QString& path) {
 }
 
 // The picture's decoded pixels without a copy where the graphic keeps them (a GIF or BMP
-// bitmap, a JPEG's decoded pixels); other kinds are rendered once into keep.
+// bitmap, a JPEG's decoded pixels, a PNG, WebP or HEIF picture); other kinds are rendered once
+// into keep.
 const Bitmap& decodedPixels(const Picture& picture, Bitmap& keep) {
     const Graphic* graphic = picture.graphic();
     if (graphic->kind() == GraphicKind::Bitmap)
         return static_cast<const BitmapGraphic*>(graphic)->bitmap();
     if (graphic->kind() == GraphicKind::Jpeg)
         return static_cast<const JpegImage*>(graphic)->decodedBitmap();
+    if (graphic->kind() == GraphicKind::Png || graphic->kind() == GraphicKind::WebP ||
+        graphic->kind() == GraphicKind::Heif)
+        return static_cast<const DecodedImage*>(graphic)->bitmap();
     keep = graphic->toBitmap();
     return keep;
 }
@@ -176,44 +178,9 @@ Picture loadInput(const QString& path) {
     return picture;
 }
 
-QString asFolder(const QString& path) {
-    return path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
-}
-
 void printResult(WriteOutcome outcome, const QString& path) {
     const QString line = ResultLine(outcome, path);
     if (!line.isEmpty()) std::printf("%s\n", line.toLocal8Bit().constData());
-}
-
-int runBatch(const QStringList& args) {
-    BatchJob job;
-    job.sourceFolder = asFolder(args[1]);
-    job.outputFolder = asFolder(args[2]);
-    bool ok = false;
-    job.sizing.percent = args[3].toInt(&ok);
-    if (!ok || job.sizing.percent < 1 || job.sizing.percent > 400) return usage();
-    const QString type = args[4];
-    if (type == QLatin1String("jpeg") && args.size() == 6) {
-        job.type = OutputType::Jpeg;
-        job.quality = args[5].toInt(&ok);
-        if (!ok) return usage();
-    } else if (args.size() != 5) {
-        return usage();
-    } else if (type == QLatin1String("bmp")) {
-        job.type = OutputType::Bitmap;
-    } else if (type == QLatin1String("tif")) {
-        job.type = OutputType::Tif;
-    } else if (type == QLatin1String("emf")) {
-        job.type = OutputType::Metafile;
-    } else {
-        return usage();
-    }
-    Picture working;
-    RunBatch(job, QStringLiteral("*.*"), working, [](WriteOutcome outcome, const QString& path) {
-        printResult(outcome, path);
-        std::fflush(stdout);
-    });
-    return 0;
 }
 
 int run(const QStringList& args) {
@@ -252,8 +219,6 @@ int run(const QStringList& args) {
         SaveBitmapAsTiff(picture.graphic()->toBitmap(), args[3]);
         return 0;
     }
-    if ((args.size() == 5 || args.size() == 6) && args[0] == QLatin1String("batch"))
-        return runBatch(args);
     return usage();
 }
 

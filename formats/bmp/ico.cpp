@@ -125,10 +125,9 @@ void IconGraphic::stretchDraw(Bitmap& target, const QRect& rect) const {
             const QRgb c = src[x - rect.left()];
             const unsigned a = unsigned(qAlpha(c));
             if (a == 0) continue;
-            const unsigned na = 255 - a;
-            dst[0] = uint8_t((qBlue(c) * a + dst[0] * na + 127) / 255);
-            dst[1] = uint8_t((qGreen(c) * a + dst[1] * na + 127) / 255);
-            dst[2] = uint8_t((qRed(c) * a + dst[2] * na + 127) / 255);
+            dst[0] = BlendOver(unsigned(qBlue(c)), a, dst[0]);
+            dst[1] = BlendOver(unsigned(qGreen(c)), a, dst[1]);
+            dst[2] = BlendOver(unsigned(qRed(c)), a, dst[2]);
         }
     }
 }

@@ -208,6 +208,35 @@ void streamRowsDone(RowsJob* job, int firstY, int count) {
     }
 }
 
+// The streaming stretch's rows: runs of rows that no target line takes are skipped, so libjpeg
+// never colour-converts them, nor transforms the blocks of a whole skipped block row; the rows
+// after the last one taken are never decoded. The pixels are those of reading every row.
+void sampledRowsStep(void* context) {
+    auto* job = static_cast<RowsJob*>(context);
+    const auto* s = static_cast<const StreamDecode*>(job->user);
+    jpeg_decompress_struct* cinfo = job->cinfo;
+    const int height = int(cinfo->output_height);
+    while (int(cinfo->output_scanline) < height) {
+        const int y = int(cinfo->output_scanline);
+        int unused = 0;
+        while (y + unused < height && s->lineCount[y + unused] == 0) ++unused;
+        if (y + unused == height) return;
+        if (unused > 0) {
+            // The memory source never suspends, so every row asked for is skipped; never spin.
+            if (jpeg_skip_scanlines(cinfo, JDIMENSION(unused)) == 0) return;
+            continue;
+        }
+        int wanted = 1;
+        while (wanted < kRowsPerRead && y + wanted < height && s->lineCount[y + wanted] > 0)
+            ++wanted;
+        JSAMPROW rows[kRowsPerRead];
+        for (int i = 0; i < wanted; ++i) rows[i] = job->rowFor(job, y + i);
+        const int got = int(jpeg_read_scanlines(cinfo, rows, JDIMENSION(wanted)));
+        if (got <= 0) return;
+        job->rowsDone(job, y, got);
+    }
+}
+
 // ---- encoding -------------------------------------------------------------------------------
 
 // A destination that grows a QByteArray owned by the caller. libjpeg's own memory destination
@@ -372,7 +401,7 @@ void streamStretch(Decompressor& d, Bitmap& target, const QRect& rect, int orien
                    rect.y(),
                    target.bitCount() / 8};
     RowsJob job{&d.cinfo, &streamRowFor, &streamRowsDone, &s};
-    d.run(&rowsStep, &job);
+    d.run(&sampledRowsStep, &job);
 }
 
 }  // namespace
@@ -596,6 +625,8 @@ void InitJpegModule() {
     SetGraphicFactory(GraphicKind::Jpeg, [] { return std::make_unique<JpegImage>(); });
     RegisterPictureFormat(QStringLiteral("jpeg"), QStringLiteral("JPEG Image File"), GraphicKind::Jpeg);
     RegisterPictureFormat(QStringLiteral("jpg"), QStringLiteral("JPEG Image File"), GraphicKind::Jpeg);
+    RegisterPictureFormat(QStringLiteral("jpe"), QStringLiteral("JPEG Image File"),
+                          GraphicKind::Jpeg);
 }
 
 void ShutdownJpegModule() {

@@ -301,6 +301,7 @@ std::optional<TiffStrip> TGraphicTiff::strip(uint32_t index) const {
 void TFileTiff::clear() {
     directories_.clear();
     valid_ = false;
+    bigTiff_ = false;
     fileSize_ = 0;
 }
 
@@ -329,6 +330,7 @@ void TFileTiff::setFileName(const QString& name) {
         return;
     }
     TiffInput input(file, littleEndian_);
+    bigTiff_ = input.u16(header + 2) == 43;
     if (input.u16(header + 2) != 42) return;
     valid_ = true;
 
@@ -352,7 +354,7 @@ const TGraphicTiff* TFileTiff::directory(int index) const {
 // ---- palette and bitmap ----
 
 TiffPaletteTables& TiffPalette() {
-    static TiffPaletteTables tables;
+    static thread_local TiffPaletteTables tables;
     return tables;
 }
 
@@ -444,23 +446,31 @@ bool ReadPaletteImage(const QString& path, const TGraphicTiff& dir, Bitmap& bitm
     return readStripRows(path, dir, bits > 32 ? 0 : int(bits), bits, false, bitmap);
 }
 
-bool ReadRgbImage(const QString& path, const TGraphicTiff& dir, Bitmap& bitmap) {
-    if (!checkCommonTags(dir, false, QStringLiteral("Cant read compressed RGB Full Color Image")))
-        return false;
-    const TiffEntry* bps = dir.FindEntry(TiffTag::BitsPerSample);
-    std::array<uint32_t, 3> bits{bps->value, bps->value, bps->value};
-    if (bps->count != 1) {
+namespace {
+
+// Only one sample needs to be 8 bits: 8, 8, 16 passes, and the data is still taken as three
+// interleaved 8-bit samples.
+bool hasAnEightBitRgbSample(const QString& path, const TGraphicTiff& dir,
+                            const TiffEntry& bitsPerSample) {
+    std::array<uint32_t, 3> bits{bitsPerSample.value, bitsPerSample.value, bitsPerSample.value};
+    if (bitsPerSample.count != 1) {
         bits = {0, 0, 0};
         QFile file(path);
         if (file.open(QIODevice::ReadOnly)) {
             TiffInput input(file, dir.owner().isLittleEndian());
-            if (const auto v = input.readU16Array(bps->value, 3))
+            if (const auto v = input.readU16Array(bitsPerSample.value, 3))
                 bits = {(*v)[0], (*v)[1], (*v)[2]};
         }
     }
-    // Only one sample needs to be 8 bits: 8, 8, 16 passes, and the data is still taken as three
-    // interleaved 8-bit samples.
-    if (std::find(bits.begin(), bits.end(), 8u) == bits.end()) {
+    return std::find(bits.begin(), bits.end(), 8u) != bits.end();
+}
+
+}  // namespace
+
+bool ReadRgbImage(const QString& path, const TGraphicTiff& dir, Bitmap& bitmap) {
+    if (!checkCommonTags(dir, false, QStringLiteral("Cant read compressed RGB Full Color Image")))
+        return false;
+    if (!hasAnEightBitRgbSample(path, dir, *dir.FindEntry(TiffTag::BitsPerSample))) {
         show(QStringLiteral("Error: Bits Per Sample (RGB) not 8"));
         return false;
     }
@@ -497,11 +507,36 @@ TiffDirectoryOutcome ReadTiffDirectory(const QString& path, const TGraphicTiff& 
     return decoded ? TiffDirectoryOutcome::Decoded : TiffDirectoryOutcome::Failed;
 }
 
-bool ReadTiffIntoBitmap(const QString& path, Bitmap& bitmap) {
+bool ReaderLacksFeatureFor(const QString& path, const TGraphicTiff& dir) {
+    const TiffEntry* photometric = dir.FindEntry(TiffTag::PhotometricInterpretation);
+    if (!photometric) return false;  // damage: the reader says so
+    if (photometric->value > 3) return true;
+    const TiffEntry* compression = dir.FindEntry(TiffTag::Compression);
+    if (compression && compression->value != 1) return true;
+    // Tiles, also where a writer filed their offsets under the strip tags.
+    if (dir.FindEntry(TiffTag::TileWidth) || dir.FindEntry(TiffTag::TileOffsets)) return true;
+    const auto valueOr = [&dir](uint16_t tag, uint32_t absent) {
+        const TiffEntry* e = dir.FindEntry(tag);
+        return e ? e->value : absent;
+    };
+    const uint32_t samples = valueOr(TiffTag::SamplesPerPixel, 1);
+    const TiffEntry* bps = dir.FindEntry(TiffTag::BitsPerSample);
+    if (photometric->value == 2) {
+        return samples > 3 || valueOr(TiffTag::PlanarConfiguration, 1) == 2 ||
+               (bps && !hasAnEightBitRgbSample(path, dir, *bps));
+    }
+    // Bilevel, grey and palette: one sample of 1, 4 or 8 bits (the reader's bilevel default
+    // when the depth is not given).
+    const uint32_t bits = bps ? bps->value : 1;
+    return samples > 1 || (bits != 1 && bits != 4 && bits != 8);
+}
+
+bool ReadTiffIntoBitmap(const QString& path, Bitmap& bitmap, TiffFeatureFallback fallback) {
     TFileTiff file;
     if (path.isEmpty()) throw cannotOpen(path);
     file.setFileName(path);
     if (!file.isValid()) {
+        if (fallback && file.isBigTiff() && fallback(path, -1, bitmap)) return true;
         show(QStringLiteral("<%1> is not a valid TIFF file").arg(path));
         return false;
     }
@@ -515,7 +550,12 @@ bool ReadTiffIntoBitmap(const QString& path, Bitmap& bitmap) {
     bool anyDecoded = false;
     bool anyShown = false;
     for (int i = 0; i < file.directoryCount(); ++i) {
-        const TiffDirectoryOutcome outcome = ReadTiffDirectory(path, *file.directory(i), bitmap);
+        const TGraphicTiff& directory = *file.directory(i);
+        if (fallback && ReaderLacksFeatureFor(path, directory) && fallback(path, i, bitmap)) {
+            anyDecoded = true;
+            continue;
+        }
+        const TiffDirectoryOutcome outcome = ReadTiffDirectory(path, directory, bitmap);
         if (outcome == TiffDirectoryOutcome::Decoded) anyDecoded = true;
         if (outcome == TiffDirectoryOutcome::Failed || outcome == TiffDirectoryOutcome::StopLoop)
             anyShown = true;

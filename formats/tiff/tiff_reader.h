@@ -32,9 +32,13 @@ inline constexpr uint16_t BitsPerSample = 258;
 inline constexpr uint16_t Compression = 259;
 inline constexpr uint16_t PhotometricInterpretation = 262;
 inline constexpr uint16_t StripOffsets = 273;
+inline constexpr uint16_t SamplesPerPixel = 277;
 inline constexpr uint16_t RowsPerStrip = 278;
 inline constexpr uint16_t StripByteCounts = 279;
+inline constexpr uint16_t PlanarConfiguration = 284;
 inline constexpr uint16_t ColorMap = 320;
+inline constexpr uint16_t TileWidth = 322;
+inline constexpr uint16_t TileOffsets = 324;
 }  // namespace TiffTag
 
 struct TiffEntry {
@@ -125,6 +129,9 @@ public:
     uint64_t fileSize() const { return fileSize_; }
     bool isLittleEndian() const { return littleEndian_; }
     bool isValid() const { return valid_; }
+    // A BigTIFF header (42 replaced by 43, 64-bit offsets): not valid for this reader, though a
+    // TIFF all the same.
+    bool isBigTiff() const { return bigTiff_; }
     int directoryCount() const { return int(directories_.size()); }
     // nullptr when out of range.
     const TGraphicTiff* directory(int index) const;
@@ -136,12 +143,13 @@ private:
     uint64_t fileSize_ = 0;
     bool littleEndian_ = true;
     bool valid_ = false;
+    bool bigTiff_ = false;
     std::vector<std::unique_ptr<TGraphicTiff>> directories_;
 };
 
 // The colour tables every reader fills before building a bitmap; only the low byte of an
-// entry reaches the bitmap. Kept between calls, like the rest of the reader's state: UI thread
-// only.
+// entry reaches the bitmap. Kept between calls, like the rest of the reader's state, one set per
+// thread, so a batch's workers can read TIFF files side by side.
 struct TiffPaletteTables {
     std::array<uint16_t, 257> red{};
     std::array<uint16_t, 257> green{};
@@ -174,9 +182,26 @@ TiffDirectoryOutcome ReadTiffDirectory(const QString& path, const TGraphicTiff& 
 bool BuildBitmapFromRows(uint32_t width, uint32_t height, int bitCount, Bitmap& target,
                          const std::function<bool(Bitmap&)>& fillRows);
 
+// Whether the reader would refuse the directory for something it does not decode, as opposed to
+// damage: a compression, a photometric interpretation beyond palette colour, a depth other than
+// 1, 4 or 8 bits (8 for one RGB sample at least), tiles, separate planes or samples beyond a
+// kind's own (alpha and other extra samples). Decided from the tags alone, before the reader
+// shows anything. An RGB directory with extra samples is the one the reader would not refuse:
+// it reads their rows as plain RGB and its colours come out shifted.
+bool ReaderLacksFeatureFor(const QString& path, const TGraphicTiff& directory);
+
+// Another decoder for what the reader lacks: decodes directory `directory` of the file at path
+// into bitmap and returns true, or returns false leaving bitmap untouched. Directory -1 stands for
+// a file the reader cannot parse at all (a BigTIFF): the last directory that decodes.
+using TiffFeatureFallback = bool (*)(const QString& path, int directory, Bitmap& bitmap);
+
 // Reads the TIFF file into the bitmap; shows its own messages through formatHost().showMessage()
 // and never throws for bad content. Returns true when at least one directory decoded (the bitmap
 // then holds the last one that decoded); false leaves the bitmap as it was.
+// With a fallback, a directory the reader lacks a feature for goes to the fallback first, before
+// any message about it; only when the fallback cannot decode it either does the reader try it
+// and say why it failed, as it would without one. A BigTIFF likewise.
 // A path where no file exists (or that cannot be opened) throws PixError("Cannot open file %s")
-// and creates nothing.
-bool ReadTiffIntoBitmap(const QString& path, Bitmap& bitmap);
+// and creates nothing; the fallback's own PixError (a picture over the size limit) passes on.
+bool ReadTiffIntoBitmap(const QString& path, Bitmap& bitmap,
+                        TiffFeatureFallback fallback = nullptr);

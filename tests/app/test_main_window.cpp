@@ -1,9 +1,10 @@
 #include "app/main_window.h"
 #include "app/settings_file.h"
+#include "formats/picture.h"
 #include "platform/desktop.h"
 #include "platform/dialogs.h"
-#include "platform/picture_box.h"
 #include "platform/long_operation.h"
+#include "platform/picture_box.h"
 #include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 
@@ -93,8 +94,16 @@ TEST_F(MainWindowTest, FirstStartUsesDefaultsAndCreatesOnlyTheWorkFolder) {
     EXPECT_LE(std::abs((outer.left() - area.left()) - (area.right() - outer.right())), 1);
     EXPECT_LE(std::abs((outer.top() - area.top()) - (area.bottom() - outer.bottom())), 1);
     EXPECT_EQ(w->OpenDialog1.startFolder, "");
-    ASSERT_EQ(w->OpenDialog1.filters.size(), 7u);
-    EXPECT_EQ(w->OpenDialog1.filters[0].patterns, "*.JPG;*.GIF;*.BMP;*.ICO;*.EMF;*.TIF");
+    ASSERT_EQ(w->OpenDialog1.filters.size(), 11u);
+    EXPECT_EQ(w->OpenDialog1.filters[0].patterns,
+              "*.JPG;*.GIF;*.BMP;*.ICO;*.EMF;*.TIF;*.JPEG;*.JPE;*.TIFF;*.PNG;*.WEBP;*.HEIC;*.HEIF;"
+              "*.AVIF");
+    // Every kind the program reads is offered under "All Images".
+    for (const QString& extension : SupportedImageExtensions())
+        EXPECT_TRUE(w->OpenDialog1.filters[0].patterns.split(';').contains("*" + extension))
+            << extension.toStdString();
+    EXPECT_EQ(w->OpenDialog1.filters[7].description, "Png (*.PNG)");
+    EXPECT_EQ(w->OpenDialog1.filters[10].patterns, "*.AVIF");
 }
 
 TEST_F(MainWindowTest, ControlsCarryTheirCaptionsHintsAndColours) {

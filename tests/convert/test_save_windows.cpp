@@ -7,9 +7,13 @@
 #include "convert/results_window.h"
 #include "formats/bmp/bmp.h"
 #include "formats/file_io.h"
+#include "formats/sizing.h"
 #include "platform/long_operation.h"
 #include "support/corpus.h"
+#include "support/folder_digest.h"
+#include "support/library_samples.h"
 #include "support/modal_script.h"
+#include "support/outside_tool.h"
 #include "support/recording_desktop.h"
 #include "support/recording_host.h"
 #include "support/result_lines.h"
@@ -19,6 +23,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -251,9 +256,9 @@ TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
     child<QScrollBar>(comp.get(), "ScrollBar1")->setValue(90);
     QPushButton* calculate = child<QPushButton>(adjust.get(), "Cmdcalculate");
     calculate->click();
-    const QStringList first{note(1), note(2), note(3), note(4)};
+    const QStringList first{note(1), note(2), note(3), note(4), note(5), note(6)};
     calculate->click();
-    EXPECT_EQ((QStringList{note(1), note(2), note(3), note(4)}), first);
+    EXPECT_EQ((QStringList{note(1), note(2), note(3), note(4), note(5), note(6)}), first);
     const QDir work(session.WorkFolder);
     const auto bytes = [&](const char* name) {
         return QString::number(QFileInfo(work.filePath(name)).size());
@@ -262,6 +267,8 @@ TEST_F(SaveWindowsTest, TheEstimateTwiceGivesTheSameSizesInTheWorkFolder) {
     EXPECT_EQ(note(2), "New Bitmap Size = " + bytes("Temp.bmp") + " bytes.");
     EXPECT_EQ(note(3), "New Tif Size = " + bytes("Temp.tif") + " bytes.");
     EXPECT_EQ(note(4), "New Meta Size = " + bytes("Temp.emf") + " bytes.");
+    EXPECT_EQ(note(5), "New Png Size = " + bytes("Temp.png") + " bytes.");
+    EXPECT_EQ(note(6), "New WebP Size = " + bytes("Temp.webp") + " bytes. (Compression at 90)");
     // 54-byte headers and 120 × 90 × 3 bytes of pixels (rows already a multiple of 4).
     EXPECT_EQ(bytes("Temp.bmp"), QString::number(54 + 120 * 90 * 3));
     EXPECT_EQ(results->Lines(),
@@ -277,6 +284,53 @@ struct RunWatch {
     QStringList counts;    // Lblcount after each file
     bool saveEnabled = true, resultsEnabled = false, resultsShown = false, resultsModal = true;
 };
+
+// One file of every kind through the windows: a folder run to PNG makes each at half its own
+// size, upright; a WebP asks the quality first; neither replaces a file.
+TEST_F(SaveWindowsTest, EveryKindConvertsToPngAndWebpAtItsOwnSize) {
+    SKIP_WITHOUT_CORPUS();
+    REQUIRE_TOOLS(tool::kPillow, tool::kHeifEnc);
+    ASSERT_TRUE(WriteEachLibraryKind(pictures.path(), {"a.heic", "b.avif", "c.png", "d.webp"}));
+    const std::pair<const char*, const char*> files[] = {
+        {"tiff/libtiffpic/depth/flower-rgb-contig-16.tif", "e.tiff"},
+        {"jpeg/exif-orientation/Portrait_6.jpg", "f.jpeg"},
+        {"gif/gdk-pixbuf/test-animation.gif", "g.gif"}};
+    for (const auto& [corpus, name] : files)
+        ASSERT_TRUE(QFile::copy(corpusDir() + "/" + corpus, pictures.filePath(name))) << name;
+    picture(64, 48, "h.bmp");
+    std::vector<QSize> halves;
+    for (const char* name : {"a.heic", "b.avif", "c.png", "d.webp", "e.tiff", "f.jpeg", "g.gif"}) {
+        const QSize whole = sizeOf(pictures.filePath(name));
+        halves.push_back(ScaledSize(whole.width(), whole.height(), 50));
+    }
+    halves.push_back({32, 24});
+    useFolder();
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(50);
+    for (const char* type : {"RadPng", "RadWebp"}) {
+        SCOPED_TRACE(type);
+        script.expect("Frmchoice", [](QWidget* w) { child<QPushButton>(w, "BitBtn1")->click(); });
+        script.expect("Frmoptions", Choose(type));
+        const bool webp = QByteArray(type) == "RadWebp";
+        if (webp) script.expect("Frmcomp", Quality(40));
+        save();
+        const QString extension = webp ? ".WEBP" : ".PNG";
+        ASSERT_EQ(results->LineCount(), 8);
+        for (int i = 0; i < 8; ++i) {
+            const QString made = storedFile(QString(QChar('a' + i)) + extension);
+            EXPECT_EQ(results->Lines()[i], CreatedLine(made));
+            EXPECT_EQ(sizeOf(made), halves[size_t(i)]) << made.toStdString();
+        }
+    }
+    // A second run finds every file there and leaves it.
+    const QByteArray before = ReadFileBytes(storedFile("a.PNG"));
+    script.expect("Frmchoice", [](QWidget* w) { child<QPushButton>(w, "BitBtn1")->click(); });
+    script.expect("Frmoptions", Choose("RadPng"));
+    save();
+    EXPECT_EQ(results->Lines().first(), AlreadyExistsLine(storedFile("a.PNG")));
+    EXPECT_EQ(ReadFileBytes(storedFile("a.PNG")), before);
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join("|").toStdString();
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join("|").toStdString();
+}
 
 TEST_F(SaveWindowsTest, AFolderRunToJpegWithTwoFilesOfOneName) {
     SKIP_WITHOUT_CORPUS();
@@ -530,6 +584,119 @@ TEST_F(SaveWindowsTest, OneRunAtATimeAndACloseWaitsForTheEnd) {
     // The close happens on the next turn of the event loop after the run.
     QApplication::processEvents();
     EXPECT_FALSE(adjust->isVisible());
+}
+
+// The window's folder save and pixolet-batch run one engine: the same bytes and the same lines
+// (the window on one worker per core, the command on one), a damaged file in the middle
+// included.
+TEST_F(SaveWindowsTest, TheWindowAndTheCommandWriteTheSameFilesAndLines) {
+    SKIP_WITHOUT_CORPUS();
+    for (const char* photo : {"jpeg/pillow/flower.jpg", "jpeg/image-rs/progressive-3.jpg",
+                              "jpeg/pillow/hopper_orientation_7.jpg", "gif/pillow/hopper.gif"})
+        ASSERT_TRUE(
+            QFile::copy(corpusDir() + '/' + photo, pictures.filePath(QFileInfo(photo).fileName())));
+    picture(33, 21, "small.bmp");
+    useFolder();
+    child<QScrollBar>(adjust.get(), "ScrollBar1")->setValue(20);
+    QTemporaryDir commandOut;
+    const auto compare = [&](bool damaged) {
+        QDir(stored.path()).removeRecursively();
+        QDir().mkpath(stored.path());
+        script.expect("Frmchoice", Choose("RadAll"));
+        script.expect("Frmoptions", Choose("Radjpeg"));
+        script.expect("Frmcomp", Quality(75));
+        save();
+        const QString out = commandOut.filePath(damaged ? "damaged" : "whole");
+        QByteArray lines;
+        EXPECT_EQ(
+            runProgram(PIXOLET_BATCH,
+                       {pictures.path(), out, "--percent", "20", "--jpeg", "75", "--jobs", "1"},
+                       &lines),
+            damaged ? 1 : 0);
+        QString windowLines = results->Lines().join('\n') + '\n';
+        EXPECT_EQ(windowLines.replace(stored.path(), "OUT").toStdString(),
+                  QString::fromUtf8(lines).replace(out, "OUT").toStdString());
+        EXPECT_TRUE(FolderDigest(stored.path()) == FolderDigest(out));
+    };
+    compare(false);
+    WriteWholeFile(pictures.filePath("hopper.jpg"), "no JPEG in here", false);
+    compare(true);
+    EXPECT_EQ(FolderEntries(stored.path()), (QStringList{"flower.JPG", "hopper.JPG"}));
+}
+
+// Stop ends the run after the files in flight: a last line with the count, nothing half-made in
+// the folder, the button gone with the bar, and no web page offered.
+TEST_F(SaveWindowsTest, StopEndsTheRunAfterTheFilesInFlight) {
+    for (int i = 0; i < 12; ++i)
+        picture(300, 200, QStringLiteral("p%1.bmp").arg(i, 2, 10, QChar('0')));
+    useFolder();
+    QTemporaryDir pages;
+    session.WebpagesFolder = pages.path() + QLatin1Char('/');
+    session.ThumbWebpageWanted = true;
+    QPushButton* stop = child<QPushButton>(results.get(), "Cmdstop");
+    ASSERT_NE(stop, nullptr);
+    EXPECT_FALSE(stop->isVisibleTo(results.get()));
+    bool shownDuringRun = false;
+    host.onProcessMessages = [&] {
+        if (note(2) != "Processing p01.bmp" || !stop->isEnabled()) return;
+        shownDuringRun = stop->isVisibleTo(results.get());
+        stop->click();
+    };
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("RadTif"));
+    save();
+    EXPECT_TRUE(shownDuringRun);
+    EXPECT_FALSE(stop->isVisibleTo(results.get()));
+    const QStringList lines = results->Lines();
+    ASSERT_GE(lines.size(), 3);
+    const int converted = int(lines.size()) - 1;
+    EXPECT_LT(converted, 12);
+    EXPECT_EQ(lines.last(), QStringLiteral("** Stopped: %1 of 12 files converted").arg(converted));
+    QStringList written;
+    for (int i = 0; i < converted; ++i)
+        written << QStringLiteral("p%1.TIF").arg(i, 2, 10, QChar('0'));
+    EXPECT_EQ(FolderEntries(stored.path()), written);
+    EXPECT_TRUE(results->Lblcount()->text().startsWith(
+        QStringLiteral("Stopped. Total Files = %1  Note").arg(converted)));
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join('|').toStdString();
+    EXPECT_TRUE(QDir(pages.path()).isEmpty());
+    session.ThumbWebpageWanted = false;
+    session.WebpagesFolder.clear();
+}
+
+// Files the run cannot take each get a line saying why and one message for the run; a run of
+// nothing but such files does not claim that the folder has no images.
+TEST_F(SaveWindowsTest, SkippedFilesSayWhyAndTheRunTellsOnce) {
+    SKIP_WITHOUT_CORPUS();
+    picture(20, 20, "a.bmp");
+    for (const char* name : {"b.tif", "c.tif"})
+        ASSERT_TRUE(
+            QFile::copy(corpusDir() + "/tiff/libtiffpic/depth/flower-minisblack-06.tif", pictures.filePath(name)));
+    picture(20, 20, "d.bmp");
+    useFolder();
+    script.expect("Frmchoice", Choose("RadAll"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    const QStringList lines = results->Lines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[0], CreatedLine(storedFile("a.BMP")));
+    EXPECT_TRUE(lines[1].startsWith("  Skipped -> " + pictures.filePath("b.tif") + "  ("));
+    EXPECT_TRUE(lines[2].startsWith("  Skipped -> " + pictures.filePath("c.tif") + "  ("));
+    EXPECT_EQ(lines[3], CreatedLine(storedFile("d.BMP")));
+    EXPECT_EQ(
+        host.messages,
+        QStringList{"2 files were not converted. The results list names each one and says why."});
+    EXPECT_TRUE(results->Lblcount()->text().startsWith("Finished. Total Files = 2  Note"));
+    EXPECT_TRUE(results->Lblcount()->text().endsWith("  2 skipped: the list says why."));
+
+    host.messages.clear();
+    script.expect("Frmchoice", Choose("Radtif"));
+    script.expect("Frmoptions", Choose("Radbitmap"));
+    save();
+    EXPECT_EQ(results->LineCount(), 2);
+    EXPECT_EQ(results->Lines().filter("** No images").size(), 0);
+    EXPECT_EQ(host.messages.size(), 1);
+    EXPECT_TRUE(results->Lblcount()->text().startsWith("Finished. Total Files = 0"));
 }
 
 // The web page of thumbnails rides on the folder run: only JPEG sources are copied, the page is

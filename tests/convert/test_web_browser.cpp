@@ -76,10 +76,12 @@ TEST_F(BrowserTest, AThumbnailGalleryShowsItsPictures) {
     job.sizing.percent = 20;
     Picture working;
     int jpegSources = 0;
-    RunBatch(job, "*.*", working, {}, [&](const QString& name, const ConvertedFile&, bool) {
+    BatchRun run;
+    run.afterFile = [&](const QString& name, const ConvertedFile&, bool) {
         CopyThumbnailAndPicture(storedImages, webpages, photos, name);
         if (AsciiUpperCase(ExtractFileExtension(name)) == ".JPG") ++jpegSources;
-    });
+    };
+    RunBatch(job, "*.*", working, run);
     ASSERT_EQ(jpegSources, 3);
     boxes.confirmAnswers = {true};
     OfferThumbnailWebpage(webpages, true);

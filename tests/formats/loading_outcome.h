@@ -29,11 +29,13 @@ inline bool IsDocumentedLoadingText(const QString& text) {
         "Bitmap image is not valid", "Icon image is not valid", "Metafile is not valid",
         "JPEG error #", "Cannot open file ", "Unknown picture file extension (.",
         "Image is too large to load (", "Out of memory",
+        // PNG, WebP and HEIF, through their libraries
+        "Cannot read the PNG image ", "Cannot read the WebP image ", "Cannot read the HEIF image ",
         // GIF decoder
         "Gif Version must be 87a or 89a", "Bad code", "Number of colors (",
         "Unrecognized extension block.", "List index out of bounds (",
-        "Dynamic array index out of bounds", "error in TBigByteArray.create:",
-        "Row doesn't have equal number of elements as Matrix row",
+        "Dynamic array index out of bounds",
+        "error in TBigByteArray.create:", "Row doesn't have equal number of elements as Matrix row",
         // TIFF reader (message boxes)
         "Error reading tag ", "Error reading image data", "Error evaluating Photometric",
         "Error: Bits Per Sample", "Cant read compressed ", "Out Of Memory ", "<"};
@@ -50,7 +52,8 @@ inline LoadingOutcome LoadAndClassify(const QString& path, bool drawThumbnail = 
     Picture picture;
     try {
         if (LoadPictureFile(path, picture) == LoadOutcome::Rejected) {
-            // Only the TIFF reader rejects a file, and only after it has said why.
+            // Only the TIFF reader rejects a file (when libtiff cannot read it either), and only
+            // after it has said why.
             if (host.messages.isEmpty()) outcome.undocumented = QStringLiteral("rejected, nothing shown");
             if (!picture.isEmpty()) outcome.undocumented = QStringLiteral("rejected, yet a picture came out");
             outcome.messages = host.messages;

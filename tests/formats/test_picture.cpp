@@ -59,10 +59,18 @@ protected:
 
 TEST_F(PictureTest, RegistryHoldsTheStartUpEntriesInOrder) {
     std::vector<std::tuple<QString, QString, GraphicKind>> expected{
-        {"wmf", "Metafiles", GraphicKind::Metafile}, {"emf", "Enhanced Metafiles", GraphicKind::Metafile},
-        {"ico", "Icons", GraphicKind::Icon},         {"bmp", "Bitmaps", GraphicKind::Bitmap},
-        {"jpeg", "JPEG Image File", GraphicKind::Jpeg}, {"jpg", "JPEG Image File", GraphicKind::Jpeg}};
+        {"wmf", "Metafiles", GraphicKind::Metafile},
+        {"emf", "Enhanced Metafiles", GraphicKind::Metafile},
+        {"ico", "Icons", GraphicKind::Icon},
+        {"bmp", "Bitmaps", GraphicKind::Bitmap},
+        {"jpeg", "JPEG Image File", GraphicKind::Jpeg},
+        {"jpg", "JPEG Image File", GraphicKind::Jpeg},
+        {"jpe", "JPEG Image File", GraphicKind::Jpeg}};
     expected.emplace_back("gif", "GIF-Format", GraphicKind::GifBitmap);
+    expected.emplace_back("png", "PNG Image", GraphicKind::Png);
+    expected.emplace_back("webp", "WebP Image", GraphicKind::WebP);
+    for (const char* heif : {"heic", "heif", "avif"})
+        expected.emplace_back(heif, "HEIF Image", GraphicKind::Heif);
     const auto& registry = PictureFormatRegistry();
     ASSERT_EQ(registry.size(), expected.size());
     for (size_t i = 0; i < expected.size(); ++i) {
@@ -77,11 +85,16 @@ TEST_F(PictureTest, RegistryHoldsTheStartUpEntriesInOrder) {
     EXPECT_EQ(loadFailure(write("x.jpg", "data"), p), "Unknown picture file extension (.jpg)");
 }
 
-TEST_F(PictureTest, SupportedExtensionsAreTheSixAnyCase) {
-    EXPECT_EQ(SupportedImageExtensions(), (QStringList{".JPG", ".GIF", ".BMP", ".ICO", ".EMF", ".TIF"}));
-    for (const char* yes : {"photo.jpg", "photo.Jpg", "PHOTO.JPG", "/a/b.c/x.gif", "x.tif", "x.Emf", ".bmp"})
+TEST_F(PictureTest, SupportedExtensionsAreTheSixThenTheNewKindsAnyCase) {
+    EXPECT_EQ(SupportedImageExtensions(),
+              (QStringList{".JPG", ".GIF", ".BMP", ".ICO", ".EMF", ".TIF", ".JPEG", ".JPE", ".TIFF",
+                           ".PNG", ".WEBP", ".HEIC", ".HEIF", ".AVIF"}));
+    for (const char* yes :
+         {"photo.jpg", "photo.Jpg", "PHOTO.JPG", "/a/b.c/x.gif", "x.tif", "x.Emf", ".bmp", "a.jpeg",
+          "a.JPE", "scan.TIFF", "a.png", "a.WebP", "IMG_1.HEIC", "a.heif", "a.avif"})
         EXPECT_TRUE(IsSupportedImageFile(yes)) << yes;
-    for (const char* no : {"a.jpeg", "a.tiff", "a.wmf", "a.png", "noext", "/folder.jpg/file", "a.jpg.txt", ""})
+    for (const char* no :
+         {"a.wmf", "a.jfif", "a.apng", "noext", "/folder.jpg/file", "a.jpg.txt", ""})
         EXPECT_FALSE(IsSupportedImageFile(no)) << no;
     EXPECT_EQ(ExtractFileExtension("/x.y/scan.TIFF"), ".TIFF");
     EXPECT_EQ(ExtractFileExtension("/x.y/scan"), "");
@@ -90,16 +103,25 @@ TEST_F(PictureTest, SupportedExtensionsAreTheSixAnyCase) {
 TEST_F(PictureTest, RoutesByExtensionThroughTheRegistry) {
     const QByteArray jpeg = EncodeJpeg(solid(8, 6, qRgb(10, 200, 30)), 90);
     Picture p;
-    ASSERT_EQ(LoadPictureFile(write("a.jpeg", jpeg), p), LoadOutcome::Loaded);  // through the registry, though not a supported one
-    ASSERT_FALSE(p.isEmpty());
-    EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
-    ASSERT_EQ(LoadPictureFile(write("b.JpG", jpeg), p), LoadOutcome::Loaded);
-    EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
+    for (const char* name : {"a.jpeg", "b.JpG", "c.jpe"}) {
+        ASSERT_EQ(LoadPictureFile(write(name, jpeg), p), LoadOutcome::Loaded) << name;
+        ASSERT_FALSE(p.isEmpty());
+        EXPECT_EQ(p.graphic()->kind(), GraphicKind::Jpeg);
+    }
 
-    write("a.tiff", "II*\0");
-    EXPECT_EQ(loadFailure(folder + "a.tiff", p), "Unknown picture file extension (.tiff)");
-    EXPECT_EQ(loadFailure(write("scan.TIFF", "x"), p), "Unknown picture file extension (.TIFF)");
+    // Both spellings of TIFF reach the TIFF reader, which speaks for itself.
+    EXPECT_EQ(LoadPictureFile(write("a.tiff", QByteArray("II*\0", 4)), p), LoadOutcome::Rejected);
+    EXPECT_EQ(LoadPictureFile(write("scan.TIFF", "x"), p), LoadOutcome::Rejected);
+    EXPECT_EQ(host.messages, QStringList({"<" + folder + "a.tiff> is not a valid TIFF file",
+                                          "<" + folder + "scan.TIFF> is not a valid TIFF file"}));
     EXPECT_EQ(loadFailure(write("noext", "x"), p), "Unknown picture file extension (.)");
+    // The library-read kinds name the file they could not read.
+    EXPECT_EQ(loadFailure(write("a.png", "not a png"), p),
+              "Cannot read the PNG image " + folder + "a.png: Not a PNG file");
+    EXPECT_TRUE(loadFailure(write("a.webp", "RIFF"), p)
+                    .startsWith("Cannot read the WebP image " + folder + "a.webp: "));
+    EXPECT_TRUE(loadFailure(write("a.heic", "x"), p)
+                    .startsWith("Cannot read the HEIF image " + folder + "a.heic: "));
     EXPECT_EQ(loadFailure(write("a.wmf", "not a metafile"), p), "Metafile is not valid");
     EXPECT_EQ(loadFailure(write("a.emf", "not a metafile"), p), "Metafile is not valid");
     EXPECT_EQ(loadFailure(write("a.bmp", "BMnot"), p), "Bitmap image is not valid");

@@ -1,6 +1,10 @@
 #include "formats/errors.h"
+#include "formats/picture.h"
+#include "formats/tiff/tiff_libtiff.h"
 #include "formats/tiff/tiff_reader.h"
 #include "formats/tiff/tiff_writer.h"
+#include "support/pattern_bitmap.h"
+#include "support/pillow.h"
 #include "support/recording_host.h"
 #include "test_tiff_support.h"
 
@@ -544,4 +548,98 @@ TEST(TiffReadReference, WholeCorpusFailsCleanly) {
     }
     std::printf("corpus: %d files decoded, %d refused\n", decoded, refused);
     EXPECT_GT(decoded, 0);
+}
+
+// libtiff behind the reader: what the reader reads without a word stays byte for byte its own
+// (but for RGB with extra samples, which it read shifted), what it refused for a missing feature
+// is read as Pillow reads it, and a refusal still says why.
+TEST(TiffReadWithLibtiff, TheReadersFilesStayAndItsRefusalsAreRead) {
+    SKIP_WITHOUT_CORPUS();
+    REQUIRE_TOOLS(tool::kPillow);
+    int kept = 0, nowRead = 0;
+    QStringList changed, lossless;
+    std::vector<Bitmap> losslessOurs;
+    for (const QString& path : corpusFiles("tiff", {".tif", ".tiff"})) {
+        SCOPED_TRACE(path.toStdString());
+        const QString features = corpusFeatures(QDir(corpusDir()).relativeFilePath(path));
+        Bitmap alone = sentinel(), behind = sentinel();
+        bool aloneRead = false, behindRead = false;
+        QStringList aloneSaid, behindSaid;
+        {
+            RecordingHost host;
+            ASSERT_NO_THROW(aloneRead = ReadTiffIntoBitmap(path, alone));
+            aloneSaid = host.messages;
+        }
+        {
+            RecordingHost host;
+            try {
+                behindRead = ReadTiffIntoBitmap(path, behind, ReadTiffDirectoryWithLibtiff);
+            } catch (const PixError& e) {
+                behindSaid << e.text();
+            }
+            behindSaid += host.messages;
+        }
+        if (!behindRead) {
+            EXPECT_FALSE(behindSaid.isEmpty()) << "a refusal must say why";
+        }
+        if (aloneRead && aloneSaid.isEmpty()) {
+            if (behind == alone)
+                ++kept;
+            else
+                changed << features;
+        } else if (behindRead && behindSaid.isEmpty()) {
+            ++nowRead;
+            // One 8-bit page of a lossless compression, grey or colour: Pillow's pixels exactly.
+            if (features.contains("1 directory") && features.contains("bps 8") &&
+                !features.contains("jpeg") &&
+                (features.contains("pil=ok(TIFF RGB)") || features.contains("pil=ok(TIFF L)"))) {
+                lossless << path;
+                losslessOurs.push_back(behind);
+            }
+        }
+    }
+    EXPECT_GE(kept, 50);
+    EXPECT_GE(nowRead, 150);
+    for (const QString& features : changed)
+        EXPECT_TRUE(features.contains("extrasamples")) << features.toStdString();
+    const std::vector<Bitmap> pillow = PillowPixels(lossless);
+    ASSERT_EQ(pillow.size(), losslessOurs.size()) << "Pillow did not run";
+    EXPECT_GE(lossless.size(), 20);
+    for (size_t i = 0; i < pillow.size(); ++i)
+        EXPECT_TRUE(SamePixels(losslessOurs[i], pillow[i])) << lossless[int(i)].toStdString();
+}
+
+// A scanner's kind of file as ImageMagick writes it, 16 bits a sample or LZW: the folder viewer
+// and the batch load it through the one loading path, without a message.
+TEST(TiffReadWithLibtiff, SixteenBitAndLzwFilesLoadWithoutAWord) {
+    REQUIRE_TOOLS(tool::kImageMagick, tool::kPillow);
+    InitPictureFormats();
+    QTemporaryDir tmp;
+    const QString sixteen = tmp.filePath("scan16.tif"), lzw = tmp.filePath("scan-lzw.TIFF");
+    ASSERT_EQ(runProgram(toolPath(tool::kImageMagick),
+                         {"-size", "43x33", "gradient:red-blue", "-depth", "16", sixteen}),
+              0);
+    ASSERT_EQ(runProgram(toolPath(tool::kImageMagick),
+                         {"-size", "43x33", "plasma:", "-depth", "8", "-compress", "LZW", lzw}),
+              0);
+    const std::vector<Bitmap> pillow = PillowPixels({sixteen, lzw});
+    ASSERT_EQ(pillow.size(), 2u) << "Pillow did not run";
+    RecordingHost host;
+    for (int i = 0; i < 2; ++i) {
+        const QString path = i == 0 ? sixteen : lzw;
+        SCOPED_TRACE(path.toStdString());
+        Picture picture;
+        ASSERT_EQ(LoadPictureFile(path, picture), LoadOutcome::Loaded);
+        const Bitmap shown = picture.graphic()->toBitmap();
+        ASSERT_EQ(shown.width(), 43);
+        ASSERT_EQ(shown.height(), 33);
+        // libtiff rounds 16 bits to 8 where Pillow keeps the high byte: one level apart at most.
+        int worst = 0;
+        for (int y = 0; y < 33; ++y)
+            for (int x = 0; x < 3 * 43; ++x)
+                worst = std::max(worst, std::abs(int(shown.scanLine(y)[x]) -
+                                                 int(pillow[size_t(i)].scanLine(y)[x])));
+        EXPECT_LE(worst, i == 0 ? 1 : 0);
+    }
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join('\n').toStdString();
 }

@@ -34,13 +34,14 @@ foreach(library libqt6widgets6 libqt6svg6 libjpeg62-turbo libuemf0)
 endforeach()
 
 execute_process(COMMAND ${DPKG_DEB} -x ${debs} ${SCRATCH}/root RESULT_VARIABLE rc)
-foreach(path usr/bin/pixolet usr/share/pixolet/index.htm usr/share/pixolet/download.html
+foreach(path usr/bin/pixolet usr/bin/pixolet-batch
+             usr/share/pixolet/index.htm usr/share/pixolet/download.html
              usr/share/applications/example.pixolet.Pixolet.desktop
              usr/share/metainfo/example.pixolet.Pixolet.metainfo.xml
              usr/share/icons/hicolor/scalable/apps/example.pixolet.Pixolet.svg
              usr/share/icons/hicolor/48x48/apps/example.pixolet.Pixolet.png
              usr/share/doc/pixolet/copyright usr/share/doc/pixolet/changelog.gz
-             usr/share/man/man1/pixolet.1.gz)
+             usr/share/man/man1/pixolet.1.gz usr/share/man/man1/pixolet-batch.1.gz)
     if(NOT EXISTS ${SCRATCH}/root/${path})
         string(APPEND failures "the package lacks ${path}\n")
     endif()

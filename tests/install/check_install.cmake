@@ -19,6 +19,8 @@ endif()
 set(id example.pixolet.Pixolet)
 set(expected
     bin/pixolet
+    bin/pixolet-batch
+    share/man/man1/pixolet-batch.1.gz
     share/pixolet/index.htm
     share/pixolet/download.html
     share/applications/${id}.desktop
@@ -36,9 +38,20 @@ endforeach()
 if(EXISTS ${prefix}/bin/index.htm)
     string(APPEND failures "the help pages belong in share/pixolet, not bin\n")
 endif()
-execute_process(COMMAND test -x ${prefix}/bin/pixolet RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-    string(APPEND failures "bin/pixolet is not executable\n")
+foreach(program pixolet pixolet-batch)
+    execute_process(COMMAND test -x ${prefix}/bin/${program} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+        string(APPEND failures "bin/${program} is not executable\n")
+    endif()
+endforeach()
+# The installed command runs on its own: it answers --help without a display.
+if(EXISTS ${prefix}/bin/pixolet-batch)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY
+                            ${prefix}/bin/pixolet-batch --help
+                    TIMEOUT 30 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT rc EQUAL 0 OR NOT out MATCHES "usage: pixolet-batch")
+        string(APPEND failures "pixolet-batch --help failed (${rc}):\n${out}${err}\n")
+    endif()
 endif()
 
 # A PNG of the size its folder names: the width and height in the IHDR chunk.

@@ -18,22 +18,37 @@ protected:
     QTemporaryDir dir;
 };
 
-TEST_F(FolderScanTest, CountsOnlyPlainFilesWithTheSixExtensions) {
+TEST_F(FolderScanTest, CountsOnlyPlainImageFilesAndOtherSpellingsWithTheirKind) {
     for (const char* name : {"a.jpg", "B.GIF", "c.txt", "photo.jpeg", "scan.tiff", ".hidden.jpg",
-                             "noext", "v.Tif", "archive.bmp.zip", "pic.tif.bmp"})
+                             "noext", "v.Tif", "archive.bmp.zip", "pic.tif.bmp", "d.JPE"})
         touch(name);
     ASSERT_TRUE(QDir(dir.path()).mkdir("x.jpg"));
 
     const FolderImageList list = scan();
-    EXPECT_EQ(list.FolderImageCount, 4);
-    EXPECT_EQ(list.FolderImageNames, QStringList({"a.jpg", "B.GIF", "pic.tif.bmp", "v.Tif"}))
+    EXPECT_EQ(list.FolderImageCount, 7);
+    EXPECT_EQ(list.FolderImageNames, QStringList({"a.jpg", "B.GIF", "d.JPE", "photo.jpeg",
+                                                  "pic.tif.bmp", "scan.tiff", "v.Tif"}))
         << "listing order, case as found on disk; hidden files and folders skipped";
-    EXPECT_EQ(list.JpgCount, 1);
+    EXPECT_EQ(list.JpgCount, 3);
     EXPECT_EQ(list.GifCount, 1);
     EXPECT_EQ(list.BmpCount, 1);
-    EXPECT_EQ(list.TifCount, 1);
+    EXPECT_EQ(list.TifCount, 2);
+    // No later kind in the folder: the line has its six counts and nothing more.
     EXPECT_EQ(list.summaryLine(),
-              "4 Images Found -> 1 Jpeg, 1 Gif, 1 Bitmap, 0 Metafile, 0 Icon, 1 Tif");
+              "7 Images Found -> 3 Jpeg, 1 Gif, 1 Bitmap, 0 Metafile, 0 Icon, 2 Tif");
+}
+
+TEST_F(FolderScanTest, LaterKindsFollowTheSixOnlyWhereTheFolderHasThem) {
+    for (const char* name : {"a.png", "b.PNG", "c.png", "d.webp", "e.WebP", "IMG_1.HEIC", "f.heif",
+                             "g.heic", "h.heic", "a.jpg", "x.apng", "y.jfif"})
+        touch(name);
+    const FolderImageList list = scan();
+    EXPECT_EQ(list.FolderImageCount, 10);
+    EXPECT_EQ(list.summaryLine(),
+              "10 Images Found -> 1 Jpeg, 0 Gif, 0 Bitmap, 0 Metafile, 0 Icon, 0 Tif, 3 Png, "
+              "2 WebP, 4 Heic");
+    touch("i.avif");
+    EXPECT_TRUE(scan().summaryLine().endsWith(", 4 Heic, 1 Avif"));
 }
 
 TEST_F(FolderScanTest, MoreThanFiveThousandImagesKeepsTheFirstAndCountsAll) {

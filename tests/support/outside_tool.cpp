@@ -12,6 +12,8 @@ const OutsideTool kDjpeg{"djpeg", "libjpeg-turbo-progs", {"djpeg"}, {}};
 const OutsideTool kTiffinfo{"tiffinfo", "libtiff-tools", {"tiffinfo"}, {}};
 const OutsideTool kTiffcp{"tiffcp", "libtiff-tools", {"tiffcp"}, {}};
 const OutsideTool kTiffdump{"tiffdump", "libtiff-tools", {"tiffdump"}, {}};
+const OutsideTool kHeifConvert{"heif-convert", "libheif-examples", {"heif-convert"}, {}};
+const OutsideTool kHeifEnc{"heif-enc", "libheif-examples", {"heif-enc"}, {}};
 const OutsideTool kChromium{"Chromium", "chromium", {"chromium", "chromium-browser"}, {}};
 const OutsideTool kUnshare{"unshare", "util-linux", {"unshare"}, {}};
 }  // namespace tool

@@ -25,6 +25,8 @@ extern const OutsideTool kPillow;       // /usr/bin/python3 with PIL
 extern const OutsideTool kImageMagick;  // /usr/bin/convert, not a convert elsewhere on PATH
 extern const OutsideTool kCjpeg, kDjpeg;
 extern const OutsideTool kTiffinfo, kTiffcp, kTiffdump;
+extern const OutsideTool kHeifConvert;  // libheif's converter to PNG
+extern const OutsideTool kHeifEnc;      // libheif's encoder, from PNG
 extern const OutsideTool kChromium;
 extern const OutsideTool kUnshare;
 }  // namespace tool

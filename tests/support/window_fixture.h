@@ -58,22 +58,3 @@ protected:
     // What the windows under test share, as start-up would make it.
     Session session;
 };
-
-// The pixels of a bitmap as 0xRRGGBB, for comparisons that print where they differ.
-inline QRgb PixelAt(const Bitmap& bitmap, int x, int y) {
-    return bitmap.pixelColor(x, y) & 0xFFFFFF;
-}
-
-// Whether two 24-bit bitmaps hold the same size and pixels; says where they first differ.
-inline ::testing::AssertionResult SamePixels(const Bitmap& a, const Bitmap& b) {
-    if (a.width() != b.width() || a.height() != b.height())
-        return ::testing::AssertionFailure()
-               << a.width() << "x" << a.height() << " vs " << b.width() << "x" << b.height();
-    for (int y = 0; y < a.height(); ++y)
-        for (int x = 0; x < a.width(); ++x)
-            if (PixelAt(a, x, y) != PixelAt(b, x, y))
-                return ::testing::AssertionFailure()
-                       << "at " << x << "," << y << ": " << std::hex << PixelAt(a, x, y) << " vs "
-                       << PixelAt(b, x, y);
-    return ::testing::AssertionSuccess();
-}

@@ -2,6 +2,9 @@
 #include "formats/jpeg/jpeg.h"
 #include "platform/long_operation.h"
 #include "platform/picture_box.h"
+#include "support/corpus.h"
+#include "support/library_samples.h"
+#include "support/outside_tool.h"
 #include "support/recording_host.h"
 #include "support/window_fixture.h"
 #include "viewers/folder_viewer.h"
@@ -13,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <map>
 #include <memory>
 #include <set>
 
@@ -192,6 +196,36 @@ TEST_F(FolderViewerTest, ARejectedTiffShowsItsNameAndThePageGoesOn) {
     EXPECT_TRUE(viewer->SlotImage(3)->picture().isEmpty());
     EXPECT_FALSE(viewer->SlotImage(4)->picture().isEmpty());
     EXPECT_EQ(clickSlot(3), std::nullopt);
+}
+
+// Today's pictures beside the old kinds: a phone's HEIC, a PNG screenshot, a downloaded WebP,
+// an AVIF and a scanner's 16-bit TIFF all show, with no message box.
+TEST_F(FolderViewerTest, EveryKindOfPictureShowsWithoutAWord) {
+    SKIP_WITHOUT_CORPUS();
+    REQUIRE_TOOLS(tool::kPillow, tool::kHeifEnc);
+    RecordingHost host;
+    makeImages(1);
+    ASSERT_TRUE(WriteEachLibraryKind(
+        images, {"IMG_0001.HEIC", "photo.avif", "screenshot.png", "download.webp"}));
+    ASSERT_TRUE(QFile::copy(corpusDir() + "/tiff/libtiffpic/depth/flower-rgb-contig-16.tif",
+                            images + "scan.tiff"));
+    open();
+    EXPECT_TRUE(host.messages.isEmpty()) << host.messages.join('\n').toStdString();
+    EXPECT_TRUE(boxes.shown.empty()) << boxes.texts().join('|').toStdString();
+    EXPECT_EQ(pageLabels().mid(0, 7),
+              (QStringList{"download.webp", "img01.bmp", "IMG_0001.HEIC", "photo.avif", "scan.tiff",
+                           "screenshot.png", ""}));
+    EXPECT_EQ(filledSlots(), 6);
+    const std::map<QString, QSize> sizes{{"download.webp", {32, 32}},
+                                         {"IMG_0001.HEIC", {64, 48}},
+                                         {"photo.avif", {48, 64}},
+                                         {"scan.tiff", {73, 43}},
+                                         {"screenshot.png", {37, 29}}};
+    for (int k = 1; k <= 6; ++k) {
+        const auto size = sizes.find(viewer->SlotLabel(k)->text());
+        if (size == sizes.end()) continue;
+        EXPECT_EQ(clickSlot(k), size->second) << size->first.toStdString();
+    }
 }
 
 TEST_F(FolderViewerTest, APageFillIsOneOperationAtATime) {
