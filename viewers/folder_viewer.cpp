@@ -35,9 +35,7 @@ TFrmfolderview::TFrmfolderview(Session& session, QWidget* parent)
 
 TFrmfolderview::~TFrmfolderview() = default;
 
-bool TFrmfolderview::Filling() const {
-    return LongOperation::running();
-}
+bool TFrmfolderview::Filling() const { return LongOperation::running(); }
 
 void TFrmfolderview::connectControls() {
     OnClick(ui->Cmdleft, this, &TFrmfolderview::CmdleftClick);
@@ -52,12 +50,8 @@ void TFrmfolderview::FormCreate() {
     for (int k = 1; k <= kSlots; ++k) clearSlot(k);
 }
 
-PictureBox* TFrmfolderview::SlotImage(int k) const {
-    return images_[k - 1];
-}
-QLabel* TFrmfolderview::SlotLabel(int k) const {
-    return labels_[k - 1];
-}
+PictureBox* TFrmfolderview::SlotImage(int k) const { return images_[k - 1]; }
+QLabel* TFrmfolderview::SlotLabel(int k) const { return labels_[k - 1]; }
 
 void TFrmfolderview::clearSlot(int k) {
     images_[k - 1]->picture().clear();
@@ -153,6 +147,4 @@ void TFrmfolderview::ImageClick(int k) {
     if (TFrmpic* viewer = session_.windows.Frmpic) viewer->OpenPictureViewer(picture);
 }
 
-void TFrmfolderview::BitBtn1Click() {
-    close();
-}
+void TFrmfolderview::BitBtn1Click() { close(); }

@@ -649,8 +649,8 @@ TEST_F(SaveWindowsTest, SkippedFilesSayWhyAndTheRunTellsOnce) {
     SKIP_WITHOUT_CORPUS();
     picture(20, 20, "a.bmp");
     for (const char* name : {"b.tif", "c.tif"})
-        ASSERT_TRUE(QFile::copy(corpusDir() + "/tiff/libtiffpic/depth/flower-minisblack-06.tif",
-                                pictures.filePath(name)));
+        ASSERT_TRUE(
+            QFile::copy(corpusDir() + "/tiff/libtiffpic/depth/flower-minisblack-06.tif", pictures.filePath(name)));
     picture(20, 20, "d.bmp");
     useFolder();
     script.expect("Frmchoice", Choose("RadAll"));
