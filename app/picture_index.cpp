@@ -1,7 +1,6 @@
 #include "picture_index.h"
 
 #include "convert/web_pages.h"
-#include "formats/file_io.h"
 #include "formats/text_utils.h"
 #include "platform/file_system.h"
 
@@ -41,8 +40,7 @@ QString PictureIndexLinkLine(const QString& target, const QString& text) {
 
 void WritePictureIndexPages(const Selection& selection) {
     const QString base = PictureIndexBaseFolder(selection);
-    WriteWholeFile(base + QStringLiteral("main.html"), PageBytes(PictureIndexMainPageLines()),
-                   true);
+    WritePage(base + QStringLiteral("main.html"), PictureIndexMainPageLines());
     WriteMenuPage(
         base + QStringLiteral("menu.html"), PictureIndexMenuHeadLines(),
         [&] {

@@ -7,6 +7,7 @@
 #include "platform/dialogs.h"
 #include "platform/file_system.h"
 
+#include <QFileInfo>
 #include <exception>
 
 const QString kHtmlWriteFailed = QStringLiteral(
@@ -141,6 +142,13 @@ QString ThumbnailLinkLine(const QString& thumbnailName) {
            QStringLiteral("\"></a><br>");
 }
 
+void WritePage(const QString& path, const QStringList& lines) {
+    const QFileInfo taken(path);
+    if (taken.isSymLink() || (taken.exists() && !taken.isFile()))
+        throw PixError(CannotCreateFileText(path));
+    WriteWholeFile(path, PageBytes(lines), true);
+}
+
 bool CopyFileBytes(const QString& sourcePath, const QString& targetPath) {
     try {
         WriteWholeFile(targetPath, ReadFileBytes(sourcePath), true);
@@ -160,20 +168,19 @@ void CopyThumbnailAndPicture(const QString& storedImagesFolder, const QString& w
 
 void WriteMenuPage(const QString& path, const QStringList& head,
                    const std::function<QStringList()>& makeLinks, const QString& closing) {
-    WriteWholeFile(path, PageBytes(head), true);
+    WritePage(path, head);
     try {
         QStringList lines = head;
         lines += makeLinks();
         lines += closing;
-        WriteWholeFile(path, PageBytes(lines), true);
+        WritePage(path, lines);
     } catch (const std::exception&) {
         dialogs().error(kHtmlWriteFailed);
     }
 }
 
 void WriteThumbnailPages(const QString& webpagesFolder) {
-    WriteWholeFile(webpagesFolder + QStringLiteral("main.html"),
-                   PageBytes(ThumbnailMainPageLines()), true);
+    WritePage(webpagesFolder + QStringLiteral("main.html"), ThumbnailMainPageLines());
     WriteMenuPage(
         webpagesFolder + QStringLiteral("menu.html"), ThumbnailMenuHeadLines(),
         [&webpagesFolder] {
@@ -187,7 +194,7 @@ void WriteThumbnailPages(const QString& webpagesFolder) {
 
 void WriteIndexPageAndShow(const QString& folder) {
     const QString path = folder + QStringLiteral("index.html");
-    WriteWholeFile(path, PageBytes(IndexPageLines()), true);
+    WritePage(path, IndexPageLines());
     if (!desktop().openFile(path)) dialogs().plain(kNoBrowser + path);
 }
 

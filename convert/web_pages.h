@@ -29,6 +29,11 @@ QString ThumbnailMenuLastLine();
 // One menu line: the thumbnail T (a "T_" file name) linking to its full-size copy "IT_…".
 QString ThumbnailLinkLine(const QString& thumbnailName);
 
+// Writes a page, replacing a file of its name. A name held by a link, a folder, a pipe or a
+// device is refused with "Cannot create file": a page written through a link would land outside
+// its folder, and opening a pipe could wait for ever.
+void WritePage(const QString& path, const QStringList& lines);
+
 // Reads the whole source and writes it to target, replacing it. False on any failure, with no
 // message: a missing copy only leaves a gap in the gallery.
 bool CopyFileBytes(const QString& sourcePath, const QString& targetPath);

@@ -14,6 +14,7 @@
 #include "formats/tiff/tiff_reader.h"
 #include "formats/webp/webp.h"
 
+#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -204,6 +205,10 @@ bool IsSupportedImageFile(const QString& path) {
 
 LoadOutcome LoadPictureFile(const QString& path, Picture& picture) {
     const QString normalised = reduceSeparators(path);
+    // A pipe or a device named like a picture is never opened: reading one can wait for ever.
+    const QFileInfo info(normalised);
+    if (info.exists() && !info.isFile() && !info.isDir())
+        throw PixError(CannotOpenFileText(normalised));
     const QString extension = AsciiUpperCase(ExtractFileExtension(normalised));
     LoadOutcome outcome = LoadOutcome::Loaded;
     if (extension == QLatin1String(".GIF")) {

@@ -98,9 +98,9 @@ enum class LoadOutcome {
 // Loads any supported file into the picture: GIF through the GIF decoder; TIFF (.TIF or .TIFF)
 // through the TIFF reader, with libtiff for what the reader lacks a feature for; the rest by
 // extension (PNG, WebP, HEIC, HEIF and AVIF too, decoded through their libraries). Every other
-// failure (an unknown extension, a file that cannot be opened, a damaged GIF, BMP, ICO, JPEG,
-// PNG, WebP, HEIF or metafile, a picture over the size limit) throws PixError with its text and
-// leaves the picture's previous graphic in place.
+// failure (an unknown extension, a file that cannot be opened, a pipe or device, which is never
+// opened, a damaged GIF, BMP, ICO, JPEG, PNG, WebP, HEIF or metafile, a picture over the size
+// limit) throws PixError with its text and leaves the picture's previous graphic in place.
 [[nodiscard]] LoadOutcome LoadPictureFile(const QString& path, Picture& picture);
 
 // The start-up registrations of the picture formats, in their fixed order.

@@ -110,13 +110,12 @@ std::vector<FolderEntry> ListFolder(const QString& pattern) {
     if (namePattern.isEmpty()) return out;
 
     const QDir dir(folder);
-    // System includes broken links and special files on Unix; both are sorted out below.
+    // System includes broken links and special files on Unix: both become system entries.
     const QFileInfoList infos = dir.entryInfoList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QFileInfo& info : infos) {
         const QString name = info.fileName();
         if (!MatchesWildcard(name, namePattern)) continue;
-        if (!info.exists()) continue;  // a link whose target is gone
         FolderEntry e;
         e.name = name;
         e.isDirectory = info.isDir();

@@ -13,8 +13,9 @@ struct FolderEntry {
     QString name;  // without folder, in the letter case found on disk
     qint64 size = 0;
     bool isHidden = false;
-    // Something that is neither a file nor a folder to read from (a pipe, socket or device):
-    // opening one could block, so scans treat it like a system file and pass it by.
+    // Something that is neither a file nor a folder to read from (a pipe, socket, device or a
+    // link whose target is gone): opening one could block or fail, so scans treat it like a
+    // system file and pass it by.
     bool isSystem = false;
     bool isDirectory = false;
     bool isReadOnly = false;
@@ -26,7 +27,7 @@ struct FolderEntry {
 // Lists the entries of a folder whose names match the pattern's last part, e.g.
 // "/photos/*.JPG". Order: ASCII upper-case compare of the names' bytes, exact bytes breaking
 // ties, on every file system. Symbolic links count as what they point to; broken ones are
-// left out. A folder that cannot be read lists nothing.
+// system entries (the renamer still renames them). A folder that cannot be read lists nothing.
 std::vector<FolderEntry> ListFolder(const QString& pattern);
 
 // `*` matches any run, `?` one character; letters compare without regard to case. A pattern

@@ -114,8 +114,10 @@ void TFrmfolderview::FillPage(int first) {
             if (outcome == LoadOutcome::Rejected) picture.clear();
         } catch (...) {
             // The fill ends here; what is left of the page shows nothing rather than the
-            // previous page's pictures under names they do not belong to.
+            // previous page's pictures under names they do not belong to. The failing slot
+            // keeps its file's name, so the error box that follows is about a name one can see.
             for (int rest = k; rest <= kSlots; ++rest) clearSlot(rest);
+            setSlotName(k, name);
             throw;
         }
         setSlotName(k, name);

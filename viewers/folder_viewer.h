@@ -34,7 +34,8 @@ public:
     void PrepareFolder(const QString& selectedFolder, const std::function<void()>& rescan);
 
     // Fills the page whose slot 1 shows position `first` (1, 21, 41, ...). A file that fails
-    // to load ends the fill there with its error; the page start is then left as it was.
+    // to load ends the fill there with its error: its slot shows its name without a picture,
+    // the slots after it are empty, and the page start is left as it was.
     void FillPage(int first);
 
     int PageStart() const { return pageStart_; }

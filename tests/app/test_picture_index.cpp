@@ -1,12 +1,18 @@
 // The picture index: its pages in the pictures' own folder, for a folder and for one image.
 #include "app/picture_index.h"
 #include "convert/web_pages.h"
+#include "formats/errors.h"
+#include "support/recording_desktop.h"
 #include "support/scripted_dialogs.h"
 
 #include <gtest/gtest.h>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -101,6 +107,54 @@ TEST_F(PictureIndexTest, NamesWithBlanksAndMarkupStillLink) {
                   "<Font Size=\"2\">Tom &amp; &quot;Jerry&quot; #1 &lt;b&gt;.gif</Font></b></a>"
                   "<br>\r\n"
                   "</BODY></HTML>\r\n");
+}
+
+// A folder from elsewhere may hold links or a pipe under the pages' names: a page written through
+// a link lands outside the folder, and a pipe opened for writing waits for a reader for ever.
+TEST_F(PictureIndexTest, PagesNeverWriteThroughALinkOrIntoAPipe) {
+    file("a.jpg");
+    QTemporaryDir elsewhere;
+    const QString kept = elsewhere.filePath("kept.html");
+    QFile keptFile(kept);
+    ASSERT_TRUE(keptFile.open(QIODevice::WriteOnly));
+    keptFile.write("keep");
+    keptFile.close();
+    const auto linkAs = [this](const QString& target, const char* page) {
+        return symlink(QFile::encodeName(target).constData(),
+                       QFile::encodeName(folder() + page).constData());
+    };
+    ASSERT_EQ(linkAs(kept, "main.html"), 0);
+    ASSERT_EQ(linkAs(elsewhere.filePath("made.html"), "menu.html"), 0);
+    const QByteArray pipe = QFile::encodeName(folder() + "index.html");
+    ASSERT_EQ(mkfifo(pipe.constData(), 0600), 0);
+    // A reader that never waits: a page opened into the pipe shows as bytes here, not as a hang.
+    const int reader = ::open(pipe.constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    RecordingDesktop desktop;
+    const auto failure = [](const std::function<void()>& write) {
+        try {
+            write();
+        } catch (const PixError& e) {
+            return e.text();
+        }
+        return QString();
+    };
+
+    EXPECT_EQ(failure([&] { WritePictureIndexPages(folderSelection()); }),
+              "Cannot create file " + folder() + "main.html");
+    ASSERT_TRUE(QFile::remove(folder() + "main.html"));
+    EXPECT_EQ(failure([&] { WritePictureIndexPages(folderSelection()); }),
+              "Cannot create file " + folder() + "menu.html");
+    EXPECT_EQ(failure([&] { WriteIndexPageAndShow(folder()); }),
+              "Cannot create file " + folder() + "index.html");
+
+    char byte;
+    EXPECT_LE(::read(reader, &byte, 1), 0) << "a page went into the pipe";
+    ::close(reader);
+    EXPECT_TRUE(desktop.openedFiles.isEmpty());
+    EXPECT_EQ(readAll(kept), "keep");
+    EXPECT_EQ(QDir(elsewhere.path()).entryList(QDir::Files), QStringList{"kept.html"});
+    EXPECT_TRUE(boxes.shown.empty());
 }
 
 }  // namespace

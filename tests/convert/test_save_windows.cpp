@@ -40,27 +40,6 @@
 
 namespace {
 
-template <class T>
-T* child(QWidget* window, const char* name) {
-    T* c = window->findChild<T*>(QString::fromLatin1(name));
-    EXPECT_NE(c, nullptr) << name;
-    return c;
-}
-
-// Steps for the three dialogs.
-ModalScript::Step Choose(const char* option) {
-    return [option](QWidget* w) {
-        child<QRadioButton>(w, option)->setChecked(true);
-        child<QPushButton>(w, "BitBtn1")->click();
-    };
-}
-ModalScript::Step Quality(int q) {
-    return [q](QWidget* w) {
-        child<QScrollBar>(w, "ScrollBar1")->setValue(q);
-        child<QPushButton>(w, "Button1")->click();
-    };
-}
-
 class SaveWindowsTest : public WindowTest {
 protected:
     void SetUp() override {

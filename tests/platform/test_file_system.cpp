@@ -83,13 +83,15 @@ TEST_F(FileSystemTest, ListingReportsKindsAndSizes) {
         listed << e.name;
         if (e.isPlainFile()) plain << e.name;
     }
-    EXPECT_EQ(listed, (QStringList{".hidden.jpg", "a.jpg", "link.jpg", "pipe.jpg", "x.jpg"}));
+    EXPECT_EQ(listed, (QStringList{".hidden.jpg", "a.jpg", "broken.jpg", "link.jpg", "pipe.jpg",
+                                   "x.jpg"}));
     EXPECT_EQ(plain, (QStringList{"a.jpg", "link.jpg"}));
     EXPECT_TRUE(entries[0].isHidden);
     EXPECT_EQ(entries[1].size, 5);
-    EXPECT_EQ(entries[2].size, 5) << "a link counts as its target";
-    EXPECT_TRUE(entries[3].isSystem) << "a pipe must never be opened as an image";
-    EXPECT_TRUE(entries[4].isDirectory);
+    EXPECT_TRUE(entries[2].isSystem) << "a broken link has nothing to read";
+    EXPECT_EQ(entries[3].size, 5) << "a link counts as its target";
+    EXPECT_TRUE(entries[4].isSystem) << "a pipe must never be opened as an image";
+    EXPECT_TRUE(entries[5].isDirectory);
 }
 
 TEST_F(FileSystemTest, ListingOfAMissingOrExactPath) {

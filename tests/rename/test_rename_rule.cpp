@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -65,7 +66,10 @@ TEST_F(RenameFiles, CollectsEveryFileButNoFolder) {
     touch(".hidden");
     touch("A.jpg");
     ASSERT_TRUE(QDir(folder).mkdir("sub.jpg"));
-    EXPECT_EQ(CollectFolderFiles(folder), (QStringList{".hidden", "A.jpg", "b.txt"}));
+    // A link whose target is gone is an entry of the folder like any other.
+    ASSERT_EQ(symlink("gone", QFile::encodeName(folder + "c.lnk").constData()), 0);
+    EXPECT_EQ(CollectFolderFiles(folder), (QStringList{".hidden", "A.jpg", "b.txt", "c.lnk"}));
+    EXPECT_EQ(RenameFileInFolder(folder, "c.lnk", "d.lnk"), "SUCCESSFULLY renamed c.lnk to d.lnk");
     // Without a folder nothing is listed (not the working folder).
     EXPECT_TRUE(CollectFolderFiles(QString()).isEmpty());
     EXPECT_TRUE(CollectFolderFiles(folder + "missing" + QDir::separator()).isEmpty());

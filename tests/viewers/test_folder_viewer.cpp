@@ -168,9 +168,11 @@ TEST_F(FolderViewerTest, ADamagedFileStopsThePageAndKeepsThePageStart) {
     EXPECT_EQ(boxes.shown[0].kind, MessageKind::ErrorReport);
     EXPECT_EQ(viewer->PageStart(), 1);
     EXPECT_EQ(viewer->SlotLabel(4)->text(), "img24.bmp");
-    // The rest of the page shows nothing rather than page 1's pictures.
+    // The damaged file is named where the page stopped; the rest of the page shows nothing
+    // rather than page 1's pictures.
     EXPECT_EQ(filledSlots(), 4);
-    EXPECT_EQ(viewer->SlotLabel(5)->text(), "");
+    EXPECT_EQ(viewer->SlotLabel(5)->text(), "img25.bmp");
+    EXPECT_EQ(viewer->SlotLabel(6)->text(), "");
     // Both buttons act from page 1: back fills page 1 again.
     previous()->click();
     EXPECT_EQ(viewer->PageStart(), 1);
