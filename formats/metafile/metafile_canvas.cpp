@@ -13,6 +13,10 @@ constexpr double kMaxTargetCoordinate = 1.0e7;
 constexpr size_t kMaxSavedStates = 4096;
 constexpr uint32_t kMaxObjects = 65536;
 constexpr int kMaxPathElements = 1 << 20;
+// Qt keeps the image of every glyph it draws in a cache with no size limit for some fonts (the
+// fallback and colour ones), so two huge characters from a 2 KB file cost a gigabyte. Glyphs
+// larger than this, in device pixels, are filled as outlines, as Qt does for other fonts anyway.
+constexpr double kMaxCachedGlyphPixels = 256;
 
 constexpr int kRgnAnd = 1, kRgnOr = 2, kRgnXor = 3, kRgnDiff = 4, kRgnCopy = 5;
 
@@ -923,11 +927,20 @@ void MetafileCanvas::text(QPointF reference, const QString& characters,
         painter_.setFont(font);
         painter_.setPen(dc_.textColor);
     }
+    const double glyphPixels = font.pointSizeF() * std::max(font.stretch(), 100) / 100.0;
+    const bool asOutline = glyphPixels > kMaxCachedGlyphPixels;
+    // Outlines sized at the canvas's resolution, not the screen's.
+    const QFont outlineFont(font, painter_.device());
     auto place = [&](QPointF at, const QString& s) {
-        if (toPath)
-            glyphs.addText(at, font, s);
-        else
+        if (toPath) {
+            glyphs.addText(at, outlineFont, s);
+        } else if (asOutline) {
+            QPainterPath outline;
+            outline.addText(at, outlineFont, s);
+            painter_.fillPath(outline, dc_.textColor);
+        } else {
             painter_.drawText(at, s);
+        }
     };
     if (!advances.empty()) {
         for (qsizetype i = 0; i < characters.size(); ++i) {

@@ -7,10 +7,12 @@
 #include "formats/metafile/metafile_canvas.h"
 #include "formats/picture_formats.h"
 #include "metafile_test_files.h"
+#include "support/memory.h"
 
 #include <gtest/gtest.h>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
 
 namespace {
 
@@ -379,6 +381,59 @@ TEST(MetafileSanity, AbsurdCoordinatesWidthsAndFontsAreRefusedQuickly) {
     emf.add(SolidBrush(4, kGreen)).add(U_EMRSELECTOBJECT_set(4)).add(Rect(0, 0, 48, 24));
     const Bitmap b = load(emf.finish()).toBitmap();
     EXPECT_EQ(at(b, 20, 10), kGreen);  // the last, sane rectangle still lands
+}
+
+// Two characters whose em is `em` logical units in a 64 x 48 frame, `width` wide on average (0:
+// the font's own width).
+QByteArray bigTextFile(int em, int width, const uint16_t (&text)[2] = {'P', 'U'},
+                       bool inPath = false) {
+    EmfBuilder emf(64, 48);
+    U_LOGFONT font = logfont_set(-em, width, 0, 0, 0, 0, 0, 0, U_ANSI_CHARSET, 0, 0, 0, 0, nullptr);
+    const char16_t face[] = u"Courier New";
+    std::memcpy(font.lfFaceName, face, sizeof face);
+    uint32_t advances[] = {uint32_t(em), uint32_t(em)};
+    auto etext = reinterpret_cast<PU_EMRTEXT>(
+        emrtext_set(U_POINTL{0, 0}, 2, 2, const_cast<uint16_t*>(text), 0, U_RCL_DEF, advances));
+    emf.add(U_EMREXTCREATEFONTINDIRECTW_set(1, reinterpret_cast<const char*>(&font), nullptr))
+        .add(U_EMRSELECTOBJECT_set(1))
+        .add(U_EMRSETBKMODE_set(U_TRANSPARENT))
+        .add(U_EMRSETTEXTALIGN_set(U_TA_TOP | U_TA_LEFT));
+    if (inPath)
+        emf.add(SolidBrush(2, kBlack)).add(U_EMRSELECTOBJECT_set(2)).add(U_EMRBEGINPATH_set());
+    emf.add(U_EMREXTTEXTOUTW_set(U_RCL_DEF, U_GM_COMPATIBLE, 1, 1, etext));
+    if (inPath) emf.add(U_EMRENDPATH_set()).add(U_EMRFILLPATH_set(U_RCL_DEF));
+    free(etext);
+    return emf.finish();
+}
+
+TEST(MetafileSanity, HugeTextCostsLittleMemoryAndOutlinesKeepTheirSize) {
+    // A Devanagari mark in a font without it, with an em of 18,000 pixels: Qt kept the image of
+    // what it drew in its glyph cache, 1.3 GB and 6 s from a file of 2 KB.
+    const MetafileGraphic huge = load(bigTextFile(20000, 0, {0x0955, 0x0955}));
+    const bool measured = ResetPeakResident();
+    const long before = ResidentMiB();
+    QImage thumbnail(60, 44, QImage::Format_RGB32);
+    thumbnail.fill(Qt::white);
+    huge.render(thumbnail, QRect(0, 0, 60, 44));
+    if (measured && before >= 0) EXPECT_LT(PeakResidentMiB() - before, 100);
+
+    // Large glyphs drawn as outlines still take the width the font asks for: the P's ink, drawn
+    // ten-fold (an em of 300 pixels, the U placed 300 pixels on).
+    auto inkWidth = [](const QByteArray& file) {
+        QImage image(640, 480, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        load(file).render(image, image.rect());
+        int right = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < 300; ++x)
+                if (qGray(image.pixel(x, y)) < 128) right = std::max(right, x);
+        return right;
+    };
+    const int plain = inkWidth(bigTextFile(30, 0)), narrow = inkWidth(bigTextFile(30, 6));
+    EXPECT_GT(plain, 0);
+    EXPECT_LT(narrow, plain * 3 / 4);
+    // Text made into a path and filled has the size of text drawn (it was a third larger).
+    EXPECT_NEAR(inkWidth(bigTextFile(30, 0, {'P', 'U'}, true)), plain, 2);
 }
 
 // A scene whose shapes reach thousands of pixels past a 48 x 24 target: filled polygons (solid
